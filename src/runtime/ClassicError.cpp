@@ -24,6 +24,8 @@ QString errorDescription(qint32 number)
         return QStringLiteral("Type mismatch");
     case err::FileNotFound:
         return QStringLiteral("File not found");
+    case err::InvalidUseOfNull:
+        return QStringLiteral("Invalid use of Null");
     case err::InvalidPropertyValue:
         return QStringLiteral("Invalid property value");
     case err::ObjectRequired:

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QString>
-
 #include <exception>
 #include <functional>
 #include <optional>
+#include <QString>
 
 namespace tavro {
 
@@ -36,6 +35,7 @@ inline constexpr qint32 OutOfMemory = 7;
 inline constexpr qint32 SubscriptOutOfRange = 9;
 inline constexpr qint32 TypeMismatch = 13;
 inline constexpr qint32 FileNotFound = 53;
+inline constexpr qint32 InvalidUseOfNull = 94;
 inline constexpr qint32 InvalidPropertyValue = 380;
 inline constexpr qint32 ObjectRequired = 424;
 inline constexpr qint32 AutomationError = 440;

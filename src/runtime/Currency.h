@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QMetaType>
-#include <QString>
-
 #include <compare>
 #include <optional>
+#include <QMetaType>
+#include <QString>
 
 namespace tavro {
 

@@ -48,29 +48,6 @@ qsizetype signLength(QStringView text, const QString& minus, const QString& plus
     return 0;
 }
 
-// Some scripts (Adlam, Chakma, ...) have their digits beyond the first plane, as surrogate pairs.
-char32_t codePointAt(QStringView text, qsizetype i)
-{
-    const QChar c = text.at(i);
-    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-        return QChar::surrogateToUcs4(c, text.at(i + 1));
-    return c.unicode();
-}
-
-// Length in UTF-16 units of a decimal digit at text[i], 0 if there is none.
-qsizetype digitLengthAt(QStringView text, qsizetype i)
-{
-    const char32_t point = codePointAt(text, i);
-    if (QChar::category(point) != QChar::Number_DecimalDigit)
-        return 0;
-    return QChar::requiresSurrogates(point) ? 2 : 1;
-}
-
-int digitValueAt(QStringView text, qsizetype i)
-{
-    return QChar::digitValue(codePointAt(text, i));
-}
-
 struct Separators
 {
     QString decimal;
@@ -200,6 +177,28 @@ std::optional<DecimalText> readDigits(QStringView text, const Separators& s, boo
 }
 
 } // namespace
+
+char32_t codePointAt(QStringView text, qsizetype i)
+{
+    const QChar c = text.at(i);
+    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text.at(i + 1));
+    return c.unicode();
+}
+
+// Length in UTF-16 units of a decimal digit at text[i], 0 if there is none.
+qsizetype digitLengthAt(QStringView text, qsizetype i)
+{
+    const char32_t point = codePointAt(text, i);
+    if (QChar::category(point) != QChar::Number_DecimalDigit)
+        return 0;
+    return QChar::requiresSurrogates(point) ? 2 : 1;
+}
+
+int digitValueAt(QStringView text, qsizetype i)
+{
+    return QChar::digitValue(codePointAt(text, i));
+}
 
 std::optional<qint64> radixLiteralValue(QStringView digits, int base)
 {

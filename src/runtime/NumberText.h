@@ -37,6 +37,13 @@ std::optional<DecimalText> readNumberText(QStringView text, const QLocale& local
 /// outside the base, or more than 32 bits.
 std::optional<qint64> radixLiteralValue(QStringView digits, int base);
 
+/// The code point at text[i]; scripts such as Adlam and Chakma have their digits beyond
+/// the first plane, as surrogate pairs.
+char32_t codePointAt(QStringView text, qsizetype i);
+/// Length in UTF-16 units of the decimal digit (of any script) at text[i], 0 if there is none.
+qsizetype digitLengthAt(QStringView text, qsizetype i);
+int digitValueAt(QStringView text, qsizetype i);
+
 /// Plain text "[-]whole[.fraction]" of the number with the exponent applied, as
 /// Currency::fromPlainText reads it; nullopt when the exponent is absurdly large.
 std::optional<QString> toPlainDecimal(const DecimalText& number);

@@ -3,9 +3,8 @@
 #include "runtime/ClassicError.h"
 #include "runtime/Currency.h"
 
-#include <QDate>
-
 #include <algorithm>
+#include <QDate>
 
 namespace tavro {
 
@@ -32,7 +31,10 @@ FieldType fieldTypeOf(const QVariant& value)
     }
 }
 
-QString Field::Name() const { return m_index < 0 ? m_missingName : m_owner->fieldName(m_index); }
+QString Field::Name() const
+{
+    return m_index < 0 ? m_missingName : m_owner->fieldName(m_index);
+}
 
 FieldType Field::Type() const
 {
@@ -71,7 +73,10 @@ Field FieldsCollection::Item(int index) const
     return Field(m_owner, index);
 }
 
-int FieldsCollection::Count() const { return m_owner->fieldCount(); }
+int FieldsCollection::Count() const
+{
+    return m_owner->fieldCount();
+}
 
 int Recordset::appendField(const QString& name, FieldType type)
 {
@@ -92,7 +97,10 @@ int Recordset::fieldIndex(const QString& name) const
     return -1;
 }
 
-void Recordset::MoveFirst() { m_position = 0; }
+void Recordset::MoveFirst()
+{
+    m_position = 0;
+}
 
 void Recordset::MoveNext()
 {
@@ -101,7 +109,10 @@ void Recordset::MoveNext()
     ++m_position;
 }
 
-void Recordset::MoveLast() { m_position = std::max(0, RecordCount() - 1); }
+void Recordset::MoveLast()
+{
+    m_position = std::max(0, RecordCount() - 1);
+}
 
 void Recordset::setAbsolutePosition(int position)
 {

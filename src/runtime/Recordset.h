@@ -1,16 +1,23 @@
 #pragma once
 
+#include <memory>
 #include <QList>
 #include <QString>
 #include <QVariant>
-
-#include <memory>
 
 namespace tavro {
 
 /// Type of a record-set field; values are QVariants of QString, qint64, double,
 /// tavro::Currency, QDate and bool, and a null QVariant is Null.
-enum class FieldType { Text, Long, Double, Currency, Date, Bool };
+enum class FieldType
+{
+    Text,
+    Long,
+    Double,
+    Currency,
+    Date,
+    Bool
+};
 
 /// The field type a value of \a value's kind is stored as (Text for unknown kinds).
 FieldType fieldTypeOf(const QVariant& value);
@@ -23,7 +30,10 @@ class Field
 public:
     Field(Recordset* owner, int index) : m_owner(owner), m_index(index) {}
     /// A field not in the record set yet: reading it raises 3265, writing appends it.
-    Field(Recordset* owner, QString missingName) : m_owner(owner), m_index(-1), m_missingName(std::move(missingName)) {}
+    Field(Recordset* owner, QString missingName)
+        : m_owner(owner), m_index(-1), m_missingName(std::move(missingName))
+    {
+    }
     QString Name() const;
     FieldType Type() const;
     QVariant Value() const;
@@ -83,7 +93,7 @@ public:
     void MoveLast();
     int AbsolutePosition() const { return m_position; } ///< 0-based; RecordCount() when at EOF
     void setAbsolutePosition(int position);
-    void AddNew();  ///< appends an empty record and makes it current
+    void AddNew();   ///< appends an empty record and makes it current
     void Update() {} ///< records are stored as they are written
     FieldsCollection Fields() { return FieldsCollection(this); }
 

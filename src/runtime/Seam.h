@@ -13,8 +13,7 @@ namespace tavro {
 /// StatusService& StatusService::instance() { return slot().get(); }
 /// \endcode
 /// The default implementation is created on first use.
-template <class Interface>
-class SeamSlot
+template <class Interface> class SeamSlot
 {
 public:
     using Factory = std::unique_ptr<Interface> (*)();
@@ -38,8 +37,7 @@ private:
 };
 
 /// Puts \a replacement in place of a service for the lifetime of the guard.
-template <class Interface>
-class ScopedSeam
+template <class Interface> class ScopedSeam
 {
 public:
     explicit ScopedSeam(Interface& replacement) { Interface::setInstance(&replacement); }

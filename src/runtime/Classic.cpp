@@ -1,0 +1,652 @@
+#include "runtime/Classic.h"
+
+#include "runtime/ClassicError.h"
+#include "runtime/Currency.h"
+#include "runtime/NumberText.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <string>
+#include <utility>
+
+namespace tavro::vb {
+
+namespace {
+
+bool isNumberType(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return value.metaType() == QMetaType::fromType<Currency>();
+    }
+}
+
+bool isWholeNumberType(const QVariant& value)
+{
+    return isNumberType(value) && value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float &&
+           value.metaType() != QMetaType::fromType<Currency>();
+}
+
+std::optional<detail::DecimalText> readNumber(const QString& text, const QLocale& locale)
+{
+    auto number = detail::readNumberText(text, locale, detail::AllowExponent | detail::AllowRadixPrefix);
+    if (number && !detail::toDouble(*number))
+        return std::nullopt; // beyond a double: not a number classically either
+    return number;
+}
+
+// The minimum digit count of a pattern of '0' and '#'.
+int zerosOfPattern(const QString& pattern)
+{
+    int zeros = 0;
+    for (const QChar c : pattern) {
+        if (c == u'0')
+            ++zeros;
+        else if (c != u'#')
+            raiseError(err::InvalidProcedureCall);
+    }
+    return zeros;
+}
+
+QString padded(QString digits, bool negative, int zeros)
+{
+    if (digits == u"0")
+        digits.clear(); // zero shows only as far as the pattern's zeros demand
+    if (digits.size() < zeros)
+        digits.prepend(QString(zeros - digits.size(), u'0'));
+    if (negative && !digits.isEmpty() && digits.count(u'0') != digits.size())
+        digits.prepend(u'-');
+    return digits;
+}
+
+// Adds one to a string of ASCII digits.
+QString incremented(QString digits)
+{
+    for (qsizetype i = digits.size() - 1; i >= 0; --i) {
+        if (digits[i] != u'9') {
+            digits[i] = QChar(digits[i].unicode() + 1);
+            return digits;
+        }
+        digits[i] = u'0';
+    }
+    return u'1' + digits;
+}
+
+// --- date texts ---
+
+QString widenedYear(const QString& format)
+{
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'\'')
+            quoted = !quoted;
+        if (quoted || c != u'y') {
+            out += c;
+            continue;
+        }
+        while (i + 1 < format.size() && format.at(i + 1) == u'y')
+            ++i;
+        out += QStringLiteral("yyyy");
+    }
+    return out;
+}
+
+enum class Part
+{
+    Day,
+    Month,
+    Year
+};
+
+// The order of day, month and year in the locale's short date format.
+std::array<Part, 3> dateOrder(const QLocale& locale)
+{
+    const QString format = shortDateFormat(locale);
+    struct Found
+    {
+        qsizetype at;
+        Part part;
+    };
+    std::array<Found, 3> found = {Found{format.indexOf(u'd'), Part::Day},
+                                  Found{format.indexOf(u'M'), Part::Month},
+                                  Found{format.indexOf(u'y'), Part::Year}};
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.at < b.at; });
+    return {found[0].part, found[1].part, found[2].part};
+}
+
+int monthOfName(QStringView word, const QLocale& locale)
+{
+    const auto strip = [](QString name) {
+        name.remove(u'.');
+        return name.trimmed();
+    };
+    for (const QLocale& l : {locale, QLocale::c()}) {
+        for (int month = 1; month <= 12; ++month) {
+            for (const auto format : {QLocale::LongFormat, QLocale::ShortFormat}) {
+                for (const QString& name :
+                     {l.monthName(month, format), l.standaloneMonthName(month, format)}) {
+                    const QString bare = strip(name);
+                    if (!bare.isEmpty() && word.compare(bare, Qt::CaseInsensitive) == 0)
+                        return month;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
+struct NumberToken
+{
+    int value = 0;
+    int digits = 0;
+};
+
+int fullYear(const NumberToken& year)
+{
+    if (year.digits <= 2)
+        return year.value < 30 ? 2000 + year.value : 1900 + year.value;
+    return year.value;
+}
+
+std::optional<QDate> makeDate(int year, int month, int day)
+{
+    if (year < 100 || year > 9999)
+        return std::nullopt;
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+bool isDateSeparator(QChar c)
+{
+    return c.isSpace() || c == u'/' || c == u'-' || c == u'.' || c == u',';
+}
+
+// Words the locale's short format writes literally, such as the "г." after a Bulgarian year.
+QStringList literalWords(const QLocale& locale)
+{
+    QStringList words;
+    const QString format = shortDateFormat(locale);
+    bool quoted = false;
+    QString word;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+        } else if (quoted && c.isLetter()) {
+            word += c;
+            continue;
+        }
+        if (!word.isEmpty())
+            words.append(std::exchange(word, QString()));
+    }
+    return words;
+}
+
+std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
+{
+    QList<NumberToken> numbers;
+    int month = 0;
+    const QStringList ignorable = literalWords(locale);
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (detail::digitLengthAt(text, i)) {
+            NumberToken token;
+            while (const qsizetype n = i < text.size() ? detail::digitLengthAt(text, i) : 0) {
+                if (++token.digits > 4)
+                    return std::nullopt;
+                token.value = token.value * 10 + detail::digitValueAt(text, i);
+                i += n;
+            }
+            numbers.append(token);
+        } else if (QChar::isLetter(detail::codePointAt(text, i))) {
+            const qsizetype start = i;
+            while (i < text.size() && QChar::isLetter(detail::codePointAt(text, i)))
+                i += QChar::requiresSurrogates(detail::codePointAt(text, i)) ? 2 : 1;
+            const QStringView word = text.mid(start, i - start);
+            if (ignorable.contains(word))
+                continue;
+            if (month != 0)
+                return std::nullopt;
+            month = monthOfName(word, locale);
+            if (month == 0)
+                return std::nullopt;
+        } else if (isDateSeparator(text.at(i))) {
+            ++i;
+        } else {
+            return std::nullopt;
+        }
+    }
+
+    const auto order = dateOrder(locale);
+    const auto position = [&](Part part) {
+        return std::find(order.begin(), order.end(), part) - order.begin();
+    };
+
+    if (month != 0) {
+        if (numbers.size() != 2)
+            return std::nullopt;
+        // A number of three or four digits is the year; otherwise the locale's order decides.
+        bool yearFirst = position(Part::Year) < position(Part::Day);
+        if (numbers[0].digits >= 3)
+            yearFirst = true;
+        else if (numbers[1].digits >= 3)
+            yearFirst = false;
+        const NumberToken& year = yearFirst ? numbers[0] : numbers[1];
+        const NumberToken& day = yearFirst ? numbers[1] : numbers[0];
+        return makeDate(fullYear(year), month, day.value);
+    }
+
+    if (numbers.size() != 3)
+        return std::nullopt;
+    if (numbers[0].digits >= 3) // year, month, day
+        return makeDate(fullYear(numbers[0]), numbers[1].value, numbers[2].value);
+    const NumberToken year = numbers[position(Part::Year)];
+    const int first = numbers[position(Part::Month)].value;
+    const int second = numbers[position(Part::Day)].value;
+    if (auto date = makeDate(fullYear(year), first, second))
+        return date;
+    // As classically, day and month trade places when the locale's order gives no date.
+    return makeDate(fullYear(year), second, first);
+}
+
+std::optional<QDate> readDate(const QString& input, const QLocale& locale)
+{
+    QString text;
+    for (const QChar c : input)
+        if (c.category() != QChar::Other_Format)
+            text += c;
+    text = text.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    // A time of day may follow the date; it does not change the day.
+    static const QRegularExpression timeOfDay(
+        QStringLiteral(R"(^(.*?)\s*\b(\d{1,2}):(\d{2})(?::(\d{2}))?\s*([AaPp][Mm])?$)"));
+    const auto match = timeOfDay.match(text);
+    if (match.hasMatch()) {
+        const int hours = match.captured(2).toInt();
+        const bool twelveHour = !match.captured(5).isEmpty();
+        if (hours > (twelveHour ? 12 : 23) || match.captured(3).toInt() > 59 ||
+            match.captured(4).toInt() > 59)
+            return std::nullopt;
+        if (match.captured(1).isEmpty())
+            return dateValueZero();
+        text = match.captured(1);
+    }
+    return readDatePart(text, locale);
+}
+
+} // namespace
+
+// --- Numbers ----------------------------------------------------------------------------
+
+QString Format(qint64 number, const QString& pattern)
+{
+    if (pattern.isEmpty())
+        return QString::number(number);
+    const int zeros = zerosOfPattern(pattern);
+    const quint64 magnitude = number < 0 ? 0 - static_cast<quint64>(number) : static_cast<quint64>(number);
+    return padded(QString::number(magnitude), number < 0, zeros);
+}
+
+QString Format(const QString& number, const QString& pattern)
+{
+    if (pattern.isEmpty())
+        return number;
+    const int zeros = zerosOfPattern(pattern);
+    const auto read = readNumber(number, QLocale::system());
+    if (!read)
+        return number;
+    const auto plain = detail::toPlainDecimal(*read);
+    if (!plain)
+        return number;
+    QStringView digits = *plain;
+    const bool negative = digits.startsWith(u'-');
+    if (negative)
+        digits = digits.mid(1);
+    const qsizetype point = digits.indexOf(u'.');
+    QString whole = (point < 0 ? digits : digits.left(point)).toString();
+    if (point >= 0 && point + 1 < digits.size() && digits.at(point + 1) >= u'5')
+        whole = incremented(whole);
+    while (whole.size() > 1 && whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    return padded(whole.isEmpty() ? QStringLiteral("0") : whole, negative, zeros);
+}
+
+double Val(QStringView text)
+{
+    QString compact;
+    for (const QChar c : text)
+        if (c != u' ' && c != u'\t' && c != u'\n')
+            compact += c;
+    const auto isAsciiDigit = [&](qsizetype i) {
+        return i < compact.size() && compact.at(i).isDigit() && compact.at(i) <= u'9';
+    };
+
+    qsizetype i = 0;
+    if (compact.startsWith(u'&')) {
+        int base = 8;
+        i = 1;
+        if (i < compact.size() && (compact.at(i) == u'H' || compact.at(i) == u'h')) {
+            base = 16;
+            ++i;
+        } else if (i < compact.size() && (compact.at(i) == u'O' || compact.at(i) == u'o')) {
+            ++i;
+        }
+        const qsizetype start = i;
+        while (i < compact.size() &&
+               (base == 16 ? compact.at(i).isLetterOrNumber() && compact.at(i).toUpper() <= u'F'
+                           : compact.at(i) >= u'0' && compact.at(i) <= u'7'))
+            ++i;
+        if (i == start)
+            return 0;
+        const auto value = detail::radixLiteralValue(QStringView(compact).mid(start, i - start), base);
+        if (!value)
+            raiseError(err::Overflow);
+        return static_cast<double>(*value);
+    }
+
+    std::string number;
+    if (i < compact.size() && (compact.at(i) == u'-' || compact.at(i) == u'+')) {
+        if (compact.at(i) == u'-')
+            number += '-';
+        ++i;
+    }
+    std::string whole, fraction;
+    while (isAsciiDigit(i))
+        whole += static_cast<char>(compact.at(i++).unicode());
+    if (i < compact.size() && compact.at(i) == u'.') {
+        ++i;
+        while (isAsciiDigit(i))
+            fraction += static_cast<char>(compact.at(i++).unicode());
+    }
+    if (whole.empty() && fraction.empty())
+        return 0;
+    number += (whole.empty() ? "0" : whole) + '.' + (fraction.empty() ? "0" : fraction);
+    if (i < compact.size() && QStringLiteral("EeDd").contains(compact.at(i))) {
+        qsizetype j = i + 1;
+        std::string exponent = "e";
+        if (j < compact.size() && (compact.at(j) == u'-' || compact.at(j) == u'+'))
+            exponent += static_cast<char>(compact.at(j++).unicode());
+        bool any = false;
+        while (isAsciiDigit(j) && exponent.size() < 12) {
+            exponent += static_cast<char>(compact.at(j++).unicode());
+            any = true;
+        }
+        if (any)
+            number += exponent;
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Too small reads as zero; too large is an overflow.
+        if (number.find("e-") != std::string::npos)
+            return 0;
+        raiseError(err::Overflow);
+    }
+    return value == 0 ? 0.0 : value;
+}
+
+bool IsNumeric(const QVariant& value, const QLocale& locale)
+{
+    if (value.isNull())
+        return false;
+    if (isNumberType(value) || value.typeId() == QMetaType::Bool)
+        return true;
+    if (value.typeId() == QMetaType::QString)
+        return readNumber(value.toString(), locale).has_value();
+    return false;
+}
+
+double CDbl(const QVariant& value, const QLocale& locale)
+{
+    if (value.isNull())
+        raiseError(err::InvalidUseOfNull);
+    if (value.metaType() == QMetaType::fromType<Currency>())
+        return value.value<Currency>().toDouble();
+    if (isNumberType(value))
+        return value.toDouble();
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? -1.0 : 0.0;
+    case QMetaType::QDate:
+        return toDateValue(value.toDate());
+    case QMetaType::QDateTime: {
+        const QDateTime moment = value.toDateTime();
+        return toDateValue(moment.date()) + moment.time().msecsSinceStartOfDay() / 86400000.0;
+    }
+    case QMetaType::QString:
+        if (const auto number = readNumber(value.toString(), locale))
+            return *detail::toDouble(*number);
+        break;
+    default:
+        break;
+    }
+    raiseError(err::TypeMismatch);
+}
+
+qint32 CLng(const QVariant& value, const QLocale& locale)
+{
+    const double rounded = std::nearbyint(CDbl(value, locale)); // half to even
+    if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0))
+        raiseError(err::Overflow);
+    return static_cast<qint32>(rounded);
+}
+
+// --- Dates ------------------------------------------------------------------------------
+
+QDate dateValueZero()
+{
+    return QDate(1899, 12, 30);
+}
+
+QDate fromDateValue(double value)
+{
+    constexpr double kFirst = -657434; // 1 January 100
+    constexpr double kLast = 2958465;  // 31 December 9999
+    if (!std::isfinite(value))
+        raiseError(err::Overflow);
+    const double days = std::trunc(value);
+    if (days < kFirst || days > kLast)
+        raiseError(err::Overflow);
+    return dateValueZero().addDays(static_cast<qint64>(days));
+}
+
+double toDateValue(QDate date)
+{
+    if (!date.isValid())
+        raiseError(err::TypeMismatch);
+    return static_cast<double>(dateValueZero().daysTo(date));
+}
+
+QString shortDateFormat(const QLocale& locale)
+{
+    if (locale.language() == QLocale::C)
+        return QStringLiteral("MM/dd/yyyy");
+    return widenedYear(locale.dateFormat(QLocale::ShortFormat));
+}
+
+QString dateText(QDate date, const QLocale& locale)
+{
+    if (!date.isValid())
+        return {};
+    return locale.toString(date, shortDateFormat(locale));
+}
+
+bool IsDate(const QVariant& value, const QLocale& locale)
+{
+    if (value.isNull())
+        return false;
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return value.toDate().isValid();
+    case QMetaType::QDateTime:
+        return value.toDateTime().isValid();
+    case QMetaType::QString:
+        return readDate(value.toString(), locale).has_value();
+    default:
+        return false;
+    }
+}
+
+QDate CDate(const QVariant& value, const QLocale& locale)
+{
+    if (value.isNull())
+        raiseError(err::InvalidUseOfNull);
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        if (value.toDate().isValid())
+            return value.toDate();
+        break;
+    case QMetaType::QDateTime:
+        if (value.toDateTime().isValid())
+            return value.toDateTime().date();
+        break;
+    case QMetaType::QString:
+        if (const auto date = readDate(value.toString(), locale))
+            return *date;
+        break;
+    case QMetaType::Bool:
+        return fromDateValue(value.toBool() ? -1 : 0);
+    default:
+        if (isNumberType(value))
+            return fromDateValue(CDbl(value, locale));
+        break;
+    }
+    raiseError(err::TypeMismatch);
+}
+
+// --- Texts ------------------------------------------------------------------------------
+
+QString CStr(const QVariant& value)
+{
+    if (value.isNull())
+        raiseError(err::InvalidUseOfNull);
+    if (value.metaType() == QMetaType::fromType<Currency>())
+        return value.value<Currency>().toPlainText();
+    if (isWholeNumberType(value))
+        return value.typeId() == QMetaType::ULongLong || value.typeId() == QMetaType::ULong ||
+                       value.typeId() == QMetaType::UInt
+                   ? QString::number(value.toULongLong())
+                   : QString::number(value.toLongLong());
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double number = value.toDouble();
+        if (number == 0)
+            return QStringLiteral("0");
+        return QString::number(number, 'g', QLocale::FloatingPointShortest).replace(u'e', u'E');
+    }
+    case QMetaType::QDate:
+        return dateText(value.toDate());
+    case QMetaType::QDateTime: {
+        const QDateTime moment = value.toDateTime();
+        QString text = dateText(moment.date());
+        if (moment.time().msecsSinceStartOfDay() != 0)
+            text += u' ' + moment.time().toString(QStringLiteral("HH:mm:ss"));
+        return text;
+    }
+    default:
+        if (value.canConvert<QString>())
+            return value.toString();
+        raiseError(err::TypeMismatch);
+    }
+}
+
+QString LTrim(const QString& text)
+{
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start) == u' ')
+        ++start;
+    return text.mid(start);
+}
+
+QString RTrim(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == u' ')
+        --end;
+    return text.left(end);
+}
+
+QString Trim(const QString& text)
+{
+    return LTrim(RTrim(text));
+}
+QString UCase(const QString& text)
+{
+    return text.toUpper();
+}
+QString LCase(const QString& text)
+{
+    return text.toLower();
+}
+int Len(const QString& text)
+{
+    return static_cast<int>(text.size());
+}
+
+int InStr(const QString& text, const QString& what)
+{
+    return InStr(1, text, what);
+}
+
+int InStr(int start, const QString& text, const QString& what)
+{
+    if (start < 1)
+        raiseError(err::InvalidProcedureCall);
+    if (text.isEmpty() || start > text.size())
+        return 0;
+    if (what.isEmpty())
+        return start;
+    return static_cast<int>(text.indexOf(what, start - 1)) + 1;
+}
+
+QString Left(const QString& text, int length)
+{
+    if (length < 0)
+        raiseError(err::InvalidProcedureCall);
+    return text.left(length);
+}
+
+QString Right(const QString& text, int length)
+{
+    if (length < 0)
+        raiseError(err::InvalidProcedureCall);
+    return text.right(length);
+}
+
+QString Mid(const QString& text, int start, std::optional<int> length)
+{
+    if (start < 1 || (length && *length < 0))
+        raiseError(err::InvalidProcedureCall);
+    if (start > text.size())
+        return {};
+    return length ? text.mid(start - 1, *length) : text.mid(start - 1);
+}
+
+} // namespace tavro::vb
