@@ -1,0 +1,170 @@
+#include "shell/Shell.h"
+
+#include "common/HostedDocument.h"
+#include "common/ReferenceData.h"
+#include "common/UserProfile.h"
+#include "common/VeskMessage.h"
+#include "shell/DocumentWindow.h"
+#include "shell/EmbeddedTransport.h"
+#include "shell/MainWindow.h"
+#include "shell/ScreenDriver.h"
+#include "shell/ServerBackend.h"
+#include "shell/ShellStatusService.h"
+#include "shell/StatusArea.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLoggingCategory>
+
+namespace tavro {
+
+namespace {
+Q_LOGGING_CATEGORY(lcShell, "tavro.shell")
+}
+
+Shell::Shell(ShellOptions options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_registration(confirmPaymentRegistration())
+{
+}
+
+Shell::~Shell()
+{
+    // Documents unload first (BeforeUnload disconnects them), then the back end goes, then the
+    // services they used.
+    m_window.reset();
+    VeskMessage* service = VeskMessage::GetInstance();
+    service->discardOutstanding();
+    service->setTransport(nullptr);
+    m_status.reset();
+}
+
+bool Shell::start(QString* error)
+{
+    if (!loadScreen(error))
+        return false;
+    if (!(m_options.isEmbedded() ? connectEmbedded(error) : connectRemote(error)))
+        return false;
+    installServices();
+
+    m_window = std::make_unique<MainWindow>(
+        *m_status, [this](QWidget* parent) { return m_plugin->createDocument(parent); },
+        m_registration.caption);
+    m_window->setSource(m_sourceText, m_options.isEmbedded());
+    m_window->resize(1180, 760);
+    m_window->show();
+    if (!m_window->openDocument()) {
+        if (error)
+            *error =
+                QStringLiteral("The screen library \"%1\" made no document.").arg(m_registration.library);
+        return false;
+    }
+    return true;
+}
+
+bool Shell::loadScreen(QString* error)
+{
+    const QString folder =
+        m_options.pluginDir.isEmpty() ? DocumentRegistry::defaultFolder() : m_options.pluginDir;
+    const PluginLookup found = DocumentRegistry::find(folder, m_registration);
+    if (!found.ok()) {
+        if (error)
+            *error = found.error;
+        return false;
+    }
+    qCInfo(lcShell) << "screen library" << found.path << "version"
+                    << found.metaData.value("version").toString();
+    m_plugin = DocumentRegistry::load(found.path, error);
+    return m_plugin != nullptr;
+}
+
+bool Shell::connectEmbedded(QString* error)
+{
+    if (!hasEmbeddedBackend()) {
+        if (error)
+            *error = QStringLiteral("This build of the shell has no embedded back end; start it with "
+                                    "--server ws://host:port.");
+        return false;
+    }
+    m_databasePath = m_options.database.isEmpty() ? ShellOptions::defaultDatabase() : m_options.database;
+    m_databasePath = QFileInfo(m_databasePath).absoluteFilePath();
+    if (!QDir().mkpath(QFileInfo(m_databasePath).absolutePath())) {
+        if (error)
+            *error = QStringLiteral("The folder of %1 cannot be created.")
+                         .arg(QDir::toNativeSeparators(m_databasePath));
+        return false;
+    }
+    const QString path = m_databasePath;
+    auto transport = std::make_unique<EmbeddedTransport>([path] { return makeEmbeddedBackend(path); });
+    QString why;
+    if (!transport->start(&why)) {
+        if (error)
+            *error = QStringLiteral("The embedded back end on %1 could not start: %2")
+                         .arg(QDir::toNativeSeparators(path), why);
+        return false;
+    }
+    const auto session = transport->signInLocal(&why);
+    if (!session) {
+        if (error)
+            *error = QStringLiteral("The local user could not be signed in: %1").arg(why);
+        return false;
+    }
+    m_session = *session;
+    m_reference = transport->reference();
+    m_sampleBatch = transport->firstUnconfirmedBatch();
+    m_sourceText = tr("DEMO DATA — embedded back end (%1) — signed in as %2")
+                       .arg(QFileInfo(path).fileName(), m_session.profile.userId);
+    m_transport = std::move(transport);
+    return true;
+}
+
+bool Shell::connectRemote(QString* error)
+{
+    if (error)
+        *error =
+            QStringLiteral("Signing in to %1 needs the WebSocket transport, which this build does not have.")
+                .arg(m_options.server.toString());
+    return false;
+}
+
+void Shell::installServices()
+{
+    m_status = std::make_unique<ShellStatusService>();
+    StatusService::setInstance(m_status.get());
+    UserProfile::instance().setProfile(m_session.profile);
+    ReferenceData::instance().setReference(m_reference);
+    VeskMessage* service = VeskMessage::GetInstance();
+    service->setTimeoutMs(m_options.timeoutMs);
+    service->setTransport(std::move(m_transport));
+}
+
+bool Shell::takeScreenshot(const QString& file, QString* error)
+{
+    DocumentWindow* window = m_window ? m_window->activeDocumentWindow() : nullptr;
+    if (!window || !window->widget()) {
+        if (error)
+            *error = QStringLiteral("No document is open.");
+        return false;
+    }
+    const QString batch = m_options.batch.isEmpty() ? m_sampleBatch : m_options.batch;
+    ScreenDriver driver(window->widget());
+    if (!driver.search(batch)) {
+        if (error)
+            *error = QStringLiteral("The document has no number field or Search button to drive.");
+        return false;
+    }
+    if (driver.waitForRows(m_options.timeoutMs + 2000) == 0)
+        qCWarning(lcShell) << "batch" << batch << "listed no rows; the picture shows an empty list";
+    const QPixmap picture = m_window->grab();
+    const QFileInfo info(file);
+    QDir().mkpath(info.absolutePath());
+    if (!picture.save(info.absoluteFilePath())) {
+        if (error)
+            *error =
+                QStringLiteral("The picture could not be written to %1.").arg(QDir::toNativeSeparators(file));
+        return false;
+    }
+    return true;
+}
+
+} // namespace tavro

@@ -1,0 +1,259 @@
+#include "FakeDocument.h"
+#include "shell/DocumentWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/ShellStatusService.h"
+
+#include <memory>
+#include <QAction>
+#include <QMdiArea>
+#include <QPointer>
+#include <QTest>
+
+using namespace tavro;
+using test::FakeDocument;
+
+namespace {
+
+/// A main window whose documents are FakeDocuments named doc1, doc2, ...
+struct Harness
+{
+    ShellStatusService status;
+    test::CallLog log;
+    QList<QPointer<FakeDocument>> documents;
+    MainWindow window{status,
+                      [this](QWidget* parent) {
+                          auto* d = new FakeDocument(QStringLiteral("doc%1").arg(documents.size() + 1), log,
+                                                     parent);
+                          documents.append(d);
+                          return d;
+                      },
+                      QStringLiteral("Confirm Payment")};
+
+    Harness()
+    {
+        window.resize(900, 700);
+        window.show();
+    }
+    FakeDocument* doc(int i) const { return documents.at(i - 1); }
+    /// Calls of \a operation (e.g. "CloseDocument") in the log, with their document names.
+    QStringList calls(const QString& operation) const
+    {
+        QStringList found;
+        for (const QString& e : log.entries())
+            if (e.endsWith(u'.' + operation))
+                found.append(e);
+        return found;
+    }
+};
+
+} // namespace
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldGiveEachWindowAUniqueTagAndTheCaption()
+    {
+        Harness h;
+        DocumentWindow* a = h.window.openDocument();
+        DocumentWindow* b = h.window.openDocument();
+        QVERIFY(a && b);
+        QVERIFY(a->tag() != b->tag());
+        QVERIFY(!a->tag().isEmpty());
+        QCOMPARE(a->windowTitle(), QStringLiteral("Confirm Payment"));
+        QCOMPARE(b->windowTitle(), QStringLiteral("Confirm Payment"));
+        // What the documents find when they look for their host window.
+        QCOMPARE(h.doc(1)->hostTag(), a->tag());
+        QCOMPARE(h.doc(2)->hostTag(), b->tag());
+        // Closing one and opening another never reuses a tag that is still open.
+        QVERIFY(b->close());
+        DocumentWindow* c = h.window.openDocument();
+        QVERIFY(c->tag() != a->tag());
+    }
+
+    void shouldCloseOnlyWhenTheDocumentAgrees_data()
+    {
+        QTest::addColumn<bool>("mayClose");
+        QTest::newRow("document agrees") << true;
+        QTest::newRow("document refuses") << false;
+    }
+
+    void shouldCloseOnlyWhenTheDocumentAgrees()
+    {
+        QFETCH(bool, mayClose);
+        Harness h;
+        QPointer<DocumentWindow> window = h.window.openDocument();
+        h.doc(1)->mayClose = mayClose;
+
+        h.window.toolbarAction(12)->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QCOMPARE(h.calls("CloseDocument"), QStringList{"doc1.CloseDocument"});
+        QCOMPARE(window.isNull(), mayClose);
+        QCOMPARE(h.documents.at(0).isNull(), mayClose);
+        // BeforeUnload only for a document that goes, and after it agreed.
+        QCOMPARE(h.calls("BeforeUnload").size(), mayClose ? 1 : 0);
+        if (mayClose)
+            QVERIFY(h.log.containsInOrder({"doc1.CloseDocument", "doc1.BeforeUnload"}));
+        else
+            QCOMPARE(h.window.activeDocumentWindow(), window.data());
+    }
+
+    void shouldNotAskAgainWhileTheDocumentIsDecidingToClose()
+    {
+        Harness h;
+        QPointer<DocumentWindow> window = h.window.openDocument();
+        // A document that waits for its save handles events; meanwhile the officer presses
+        // Ctrl+W again and then tries to quit.
+        bool shellClosed = true;
+        h.doc(1)->whileClosing = [&] {
+            h.window.toolbarAction(12)->trigger();
+            shellClosed = h.window.close();
+        };
+        QVERIFY(window->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(h.calls("CloseDocument").size(), 1);
+        QVERIFY(!shellClosed);
+        QVERIFY(window.isNull());
+    }
+
+    void shouldQuitOnlyWhenEveryDocumentAgrees_data()
+    {
+        QTest::addColumn<QList<bool>>("agree");
+        QTest::addColumn<bool>("quits");
+        QTest::addColumn<QStringList>("asked");
+
+        QTest::newRow("all agree") << QList<bool>{true, true} << true
+                                   << QStringList{"doc1.CloseDocument", "doc2.CloseDocument"};
+        QTest::newRow("first refuses: the second is not asked")
+            << QList<bool>{false, true} << false << QStringList{"doc1.CloseDocument"};
+        QTest::newRow("second refuses: the first is already closed")
+            << QList<bool>{true, false} << false << QStringList{"doc1.CloseDocument", "doc2.CloseDocument"};
+    }
+
+    void shouldQuitOnlyWhenEveryDocumentAgrees()
+    {
+        QFETCH(QList<bool>, agree);
+        QFETCH(bool, quits);
+        QFETCH(QStringList, asked);
+        Harness h;
+        for (int i = 0; i < agree.size(); ++i) {
+            h.window.openDocument();
+            h.doc(i + 1)->mayClose = agree.at(i);
+        }
+        h.log.clear();
+
+        const bool closed = h.window.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QCOMPARE(closed, quits);
+        QCOMPARE(h.calls("CloseDocument"), asked);
+        // Bringing a window forward to ask about it is not leaving the other one.
+        QVERIFY(h.calls("NeedSave").isEmpty());
+        for (int i = 0; i < agree.size(); ++i) {
+            const bool gone = h.documents.at(i).isNull();
+            const bool wasAsked = asked.contains(QStringLiteral("doc%1.CloseDocument").arg(i + 1));
+            QCOMPARE(gone, wasAsked && agree.at(i));
+        }
+    }
+
+    void shouldDriveTheActiveDocumentFromTheToolbar_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("needSave");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("7 saves") << 7 << false << QStringList{"doc2.SaveData"};
+        QTest::newRow("6 with nothing to save starts anew")
+            << 6 << false << QStringList{"doc2.NeedSave", "doc2.FileNew"};
+        QTest::newRow("6 when the officer saves or cancels keeps the entry")
+            << 6 << true << QStringList{"doc2.NeedSave"};
+        QTest::newRow("12 closes") << 12 << false << QStringList{"doc2.CloseDocument", "doc2.BeforeUnload"};
+    }
+
+    void shouldDriveTheActiveDocumentFromTheToolbar()
+    {
+        QFETCH(int, button);
+        QFETCH(bool, needSave);
+        QFETCH(QStringList, expected);
+        Harness h;
+        h.window.openDocument();
+        h.window.openDocument();
+        h.doc(2)->needSaveAnswer = needSave;
+        // The toolbar follows the active document; switch every button on for it.
+        for (int b : {6, 7, 8, 9, 12, 14})
+            h.status.EnableToolbarButton(b, true, h.window.activeDocumentWindow()->tag());
+        h.log.clear();
+
+        h.window.toolbarAction(button)->trigger();
+
+        QCOMPARE(h.log.entries(), expected);
+    }
+
+    void shouldOfferNothingForButtonsTheDocumentHasNoOperationFor_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::newRow("8 Delete") << 8;
+        QTest::newRow("9 Print") << 9;
+        QTest::newRow("14 Export") << 14;
+    }
+
+    void shouldOfferNothingForButtonsTheDocumentHasNoOperationFor()
+    {
+        QFETCH(int, button);
+        Harness h;
+        h.window.openDocument();
+        h.status.EnableToolbarButton(button, true, h.window.activeDocumentWindow()->tag());
+        h.log.clear();
+        h.window.toolbarAction(button)->trigger();
+        QVERIFY(h.log.entries().isEmpty());
+        QVERIFY(h.status.statusText().isEmpty()); // the documents' status line is theirs
+    }
+
+    void shouldOpenAWindowWithNewWhenNoneIsOpen()
+    {
+        Harness h;
+        QVERIFY(h.window.documentWindows().isEmpty());
+        h.window.toolbarAction(6)->trigger();
+        QCOMPARE(h.window.documentWindows().size(), 1);
+        QVERIFY(h.log.entries().isEmpty());
+    }
+
+    void shouldAskTheLeftDocumentOnlyWhenLeavingIt()
+    {
+        Harness h;
+        DocumentWindow* a = h.window.openDocument();
+        DocumentWindow* b = h.window.openDocument();
+        h.log.clear();
+
+        h.window.mdiArea()->setActiveSubWindow(a); // leaves doc2
+        QCOMPARE(h.calls("NeedSave"), QStringList{"doc2.NeedSave"});
+        h.window.mdiArea()->setActiveSubWindow(a); // stays: nothing asked
+        QCOMPARE(h.calls("NeedSave").size(), 1);
+        h.window.mdiArea()->setActiveSubWindow(b); // leaves doc1
+        QCOMPARE(h.calls("NeedSave"), (QStringList{"doc2.NeedSave", "doc1.NeedSave"}));
+    }
+
+    void shouldUnloadEveryDocumentWhenTheShellGoes()
+    {
+        test::CallLog log;
+        ShellStatusService status;
+        int made = 0;
+        auto window = std::make_unique<MainWindow>(
+            status,
+            [&](QWidget* parent) {
+                return new FakeDocument(QStringLiteral("doc%1").arg(++made), log, parent);
+            },
+            QStringLiteral("Confirm Payment"));
+        window->openDocument();
+        window->openDocument();
+        log.clear();
+        window.reset();
+        // Destruction is not a close: nothing is asked, every document unloads once.
+        QCOMPARE(log.entries(), (QStringList{"doc1.BeforeUnload", "doc2.BeforeUnload"}));
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,216 @@
+#include "FakeDocument.h"
+#include "shell/DocumentWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/ShellStatusService.h"
+#include "shell/StatusArea.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tavro;
+
+namespace {
+
+/// Runs calls written "7+A" (button 7 on for tag A), "8-" (button 8 off, empty tag),
+/// "open:B" (calls naming no window go to B) and "add:B"/"remove:B".
+void runCalls(ShellStatusService& status, const QStringList& calls)
+{
+    for (const QString& call : calls) {
+        if (call.startsWith(QLatin1String("add:"))) {
+            status.addWindow(call.mid(4));
+        } else if (call.startsWith(QLatin1String("remove:"))) {
+            status.removeWindow(call.mid(7));
+        } else if (call.startsWith(QLatin1String("open:"))) {
+            status.setOpeningWindow(call.mid(5));
+        } else {
+            const qsizetype sign = call.indexOf(QRegularExpression(QStringLiteral("[+-]")));
+            status.EnableToolbarButton(call.left(sign).toInt(), call[sign] == u'+', call.mid(sign + 1));
+        }
+    }
+}
+
+/// "A:7=1" -> button 7 of A is on.
+void expectStates(const ShellStatusService& status, const QStringList& expected)
+{
+    for (const QString& e : expected) {
+        const QString tag = e.section(u':', 0, 0);
+        const int button = e.section(u':', 1).section(u'=', 0, 0).toInt();
+        const bool on = e.section(u'=', 1) == QLatin1String("1");
+        QVERIFY2(status.isButtonEnabled(tag, button) == on, qPrintable(e));
+    }
+}
+
+} // namespace
+
+class tst_StatusService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldKeepButtonStatesPerWindow_data()
+    {
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("new window: New and Close on, the rest off")
+            << QStringList{"add:A"} << QStringList{"A:6=1", "A:12=1", "A:7=0", "A:8=0", "A:9=0", "A:14=0"};
+        QTest::newRow("one window's switch leaves the other alone")
+            << QStringList{"add:A", "add:B", "7+A", "12-B"}
+            << QStringList{"A:7=1", "B:7=0", "A:12=1", "B:12=0"};
+        QTest::newRow("last call wins")
+            << QStringList{"add:A", "7+A", "7-A", "7+A", "14+A", "14-A"} << QStringList{"A:7=1", "A:14=0"};
+        QTest::newRow("empty tag while a window opens goes to that window")
+            << QStringList{"add:A", "add:B", "open:B", "7+", "6-"}
+            << QStringList{"B:7=1", "B:6=0", "A:7=0", "A:6=1"};
+        QTest::newRow("a known tag is honoured while another window opens")
+            << QStringList{"add:A", "add:B", "open:B", "7+A"} << QStringList{"A:7=1", "B:7=0"};
+        QTest::newRow("empty tag with no window opening is dropped")
+            << QStringList{"add:A", "7+", "12-"} << QStringList{"A:7=0", "A:12=1", ":7=0"};
+        QTest::newRow("unknown button is ignored")
+            << QStringList{"add:A", "5+A", "13+A", "0+A"} << QStringList{"A:5=0", "A:13=0", "A:0=0"};
+        QTest::newRow("removed window forgets its states")
+            << QStringList{"add:A", "7+A", "remove:A", "add:A"} << QStringList{"A:7=0"};
+        QTest::newRow("removing the opening window stops the routing")
+            << QStringList{"add:A", "add:B", "open:B", "remove:B", "7+"} << QStringList{"A:7=0", "B:7=0"};
+    }
+
+    void shouldKeepButtonStatesPerWindow()
+    {
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, expected);
+        ShellStatusService status;
+        runCalls(status, calls);
+        expectStates(status, expected);
+    }
+
+    void shouldSignalOnlyRealChanges()
+    {
+        ShellStatusService status;
+        status.addWindow(QStringLiteral("A"));
+        QSignalSpy spy(&status, &ShellStatusService::buttonChanged);
+        runCalls(status, {"7-A", "6+A", "7+A", "7+A", "9-A"});
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("A"));
+        QCOMPARE(spy.at(0).at(1).toInt(), 7);
+        QCOMPARE(spy.at(0).at(2).toBool(), true);
+    }
+
+    void shouldShowStatusWarningAndReady_data()
+    {
+        QTest::addColumn<QStringList>("calls"); // "s:text", "w:text", "r:0"
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("warning");
+        QTest::addColumn<bool>("ready");
+
+        QTest::newRow("status") << QStringList{"s:Ready"} << "Ready" << false << true;
+        QTest::newRow("warning") << QStringList{"w:Enter a reason"} << "Enter a reason" << true << true;
+        QTest::newRow("status after a warning is plain again")
+            << QStringList{"w:Invalid", "s:Loading information"} << "Loading information" << false << true;
+        QTest::newRow("warning after a status")
+            << QStringList{"s:Ready", "w:Search timed out"} << "Search timed out" << true << true;
+        QTest::newRow("not ready while a save is out")
+            << QStringList{"s:Saving", "r:0"} << "Saving" << false << false;
+        QTest::newRow("ready again") << QStringList{"r:0", "r:1"} << "" << false << true;
+    }
+
+    void shouldShowStatusWarningAndReady()
+    {
+        QFETCH(QStringList, calls);
+        QFETCH(QString, text);
+        QFETCH(bool, warning);
+        QFETCH(bool, ready);
+
+        ShellStatusService status;
+        test::CallLog log;
+        MainWindow window(status, {}, QStringLiteral("Confirm Payment"));
+        for (const QString& call : calls) {
+            const QString value = call.mid(2);
+            if (call.startsWith(u's'))
+                status.ShowStatus(value);
+            else if (call.startsWith(u'w'))
+                status.ShowWarning(value);
+            else
+                status.SetReady(value == QLatin1String("1"));
+        }
+        QCOMPARE(window.statusArea()->text(), text);
+        QCOMPARE(window.statusArea()->isWarning(), warning);
+        QCOMPARE(window.statusArea()->isReady(), ready);
+        QCOMPARE(status.isWarning(), warning);
+    }
+
+    void shouldShowTheActiveWindowsButtons()
+    {
+        ShellStatusService status;
+        test::CallLog log;
+        int made = 0;
+        MainWindow window(
+            status,
+            [&](QWidget* parent) {
+                return new test::FakeDocument(QStringLiteral("doc%1").arg(++made), log, parent);
+            },
+            QStringLiteral("Confirm Payment"));
+        window.resize(900, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        // Nothing open: only New, which opens a window.
+        QVERIFY(window.toolbarAction(6)->isEnabled());
+        QVERIFY(!window.toolbarAction(12)->isEnabled());
+
+        DocumentWindow* first = window.openDocument();
+        DocumentWindow* second = window.openDocument();
+        QVERIFY(first && second);
+        QCOMPARE(window.activeDocumentWindow(), second);
+
+        // A switch for the inactive window is kept but not shown.
+        status.EnableToolbarButton(7, true, first->tag());
+        QVERIFY(!window.toolbarAction(7)->isEnabled());
+        status.EnableToolbarButton(14, true, second->tag());
+        QVERIFY(window.toolbarAction(14)->isEnabled());
+
+        window.mdiArea()->setActiveSubWindow(first);
+        QCOMPARE(window.activeDocumentWindow(), first);
+        QVERIFY(window.toolbarAction(7)->isEnabled());
+        QVERIFY(!window.toolbarAction(14)->isEnabled());
+
+        window.mdiArea()->setActiveSubWindow(second);
+        QVERIFY(!window.toolbarAction(7)->isEnabled());
+        QVERIFY(window.toolbarAction(14)->isEnabled());
+    }
+
+    void shouldCarryNumbersIconsTooltipsAndShortcuts_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::newRow("6 New") << 6 << QKeySequence(QKeySequence::New);
+        QTest::newRow("7 Save") << 7 << QKeySequence(QKeySequence::Save);
+        QTest::newRow("8 Delete") << 8 << QKeySequence(QStringLiteral("Ctrl+D"));
+        QTest::newRow("9 Print") << 9 << QKeySequence(QKeySequence::Print);
+        QTest::newRow("12 Close") << 12 << QKeySequence(QStringLiteral("Ctrl+W"));
+        QTest::newRow("14 Export") << 14 << QKeySequence(QStringLiteral("Ctrl+E"));
+    }
+
+    void shouldCarryNumbersIconsTooltipsAndShortcuts()
+    {
+        QFETCH(int, button);
+        QFETCH(QKeySequence, shortcut);
+        ShellStatusService status;
+        MainWindow window(status, {}, QStringLiteral("Confirm Payment"));
+        QAction* action = window.toolbarAction(button);
+        QVERIFY(action);
+        QCOMPARE(action->data().toInt(), button);
+        QVERIFY(!action->icon().isNull());
+        QVERIFY(!action->toolTip().isEmpty());
+        QCOMPARE(action->shortcut(), shortcut);
+        // No two buttons share a shortcut.
+        for (int other : {6, 7, 8, 9, 12, 14})
+            if (other != button)
+                QVERIFY(window.toolbarAction(other)->shortcut() != shortcut);
+    }
+};
+
+QTEST_MAIN(tst_StatusService)
+#include "tst_statusservice.moc"
