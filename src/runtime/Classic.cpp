@@ -2,11 +2,13 @@
 
 #include "runtime/ClassicError.h"
 #include "runtime/Currency.h"
+#include "runtime/CurrencyFormat.h"
 #include "runtime/NumberText.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <QDateTime>
 #include <QRegularExpression>
@@ -451,6 +453,28 @@ qint32 CLng(const QVariant& value, const QLocale& locale)
     if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0))
         raiseError(err::Overflow);
     return static_cast<qint32>(rounded);
+}
+
+Currency CCur(const QVariant& value, const QLocale& locale)
+{
+    if (value.isNull())
+        raiseError(err::InvalidUseOfNull);
+    if (value.metaType() == QMetaType::fromType<Currency>())
+        return value.value<Currency>();
+    if (isWholeNumberType(value)) {
+        if (value.typeId() == QMetaType::ULongLong && value.toULongLong() > quint64(LLONG_MAX))
+            raiseError(err::Overflow);
+        return Currency::fromLong(value.toLongLong());
+    }
+    if (value.typeId() == QMetaType::QString) {
+        if (const auto amount = parseCurrency(value.toString(), locale))
+            return *amount;
+        // What is left: "&H" literals, and numbers beyond the range, which overflow here.
+        if (const auto number = readNumber(value.toString(), locale))
+            return Currency::fromDouble(*detail::toDouble(*number));
+        raiseError(err::TypeMismatch);
+    }
+    return Currency::fromDouble(CDbl(value, locale));
 }
 
 // --- Dates ------------------------------------------------------------------------------

@@ -6,6 +6,10 @@
 #include <QString>
 #include <QVariant>
 
+namespace tavro {
+class Currency;
+}
+
 /// \brief The classic conversions of values, numbers, dates and texts, each in one place.
 ///
 /// They behave as their classic namesakes for the inputs the screen uses, and raise
@@ -50,6 +54,11 @@ double CDbl(const QVariant& value, const QLocale& locale = QLocale::system());
 
 /// The classic CLng: CDbl rounded half to even; raises 6 outside the 32-bit range.
 qint32 CLng(const QVariant& value, const QLocale& locale = QLocale::system());
+
+/// The classic CCur: a Currency as it is, integers exactly, doubles rounded half to even at the
+/// fourth decimal, texts as the locale's currency or number texts read (parseCurrency).
+/// Raises 94 for Null, 13 for a text that is not an amount, 6 outside the Currency range.
+Currency CCur(const QVariant& value, const QLocale& locale = QLocale::system());
 
 // --- Dates --------------------------------------------------------------------------
 

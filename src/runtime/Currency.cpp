@@ -10,19 +10,24 @@ namespace tavro {
 namespace {
 constexpr qint64 kMax = std::numeric_limits<qint64>::max();
 constexpr qint64 kMin = std::numeric_limits<qint64>::min();
-
-// Rounds a non-negative decimal digit string "whole.frac" (frac longer than 4) half to even.
 } // namespace
 
 Currency Currency::fromDouble(double value)
 {
     if (!std::isfinite(value))
         raiseError(err::Overflow);
-    const double scaled = std::nearbyint(value * Scale); // default rounding mode: half to even
-    // 2^63 is exactly representable; anything at or beyond it does not fit.
-    if (scaled >= 9223372036854775808.0 || scaled < -9223372036854775808.0)
+    // Whole and fraction apart: value * Scale would lose the last digits of amounts above
+    // about 900 billion, while both parts are exact in a double.
+    const double whole = std::trunc(value);
+    if (std::fabs(whole) >= 1e15)
         raiseError(err::Overflow);
-    return Currency(static_cast<qint64>(scaled));
+    const double fraction = value - whole;
+    const auto fractionUnits = static_cast<qint64>(std::nearbyint(fraction * Scale)); // half to even
+    qint64 units = 0;
+    if (__builtin_mul_overflow(static_cast<qint64>(whole), Scale, &units) ||
+        __builtin_add_overflow(units, fractionUnits, &units))
+        raiseError(err::Overflow);
+    return Currency(units);
 }
 
 Currency Currency::fromLong(qint64 value)

@@ -254,25 +254,33 @@ void TestClassic::conversionsToNumbersShouldRoundAndRaiseClassically_data()
     QTest::addColumn<int>("doubleError");
     QTest::addColumn<int>("asLong");
     QTest::addColumn<int>("longError");
+    QTest::addColumn<qint64>("asCurrency");
+    QTest::addColumn<int>("currencyError");
 
-    QTest::newRow("half rounds to even, down") << QVariant(u"2.5"_qs) << 2.5 << 0 << 2 << 0;
-    QTest::newRow("half rounds to even, up") << QVariant(u"3.5"_qs) << 3.5 << 0 << 4 << 0;
-    QTest::newRow("negative half") << QVariant(-2.5) << -2.5 << 0 << -2 << 0;
-    QTest::newRow("currency text") << QVariant(u"(1,234.50)"_qs) << -1234.5 << 0 << -1234 << 0;
-    QTest::newRow("largest long") << QVariant(u"2147483647"_qs) << 2147483647.0 << 0 << 2147483647 << 0;
-    QTest::newRow("past the largest long")
-        << QVariant(u"2147483648"_qs) << 2147483648.0 << 0 << 0 << int(err::Overflow);
-    QTest::newRow("smallest long") << QVariant(qint64(-2147483648LL)) << -2147483648.0 << 0
-                                   << std::numeric_limits<int>::min() << 0;
-    QTest::newRow("True") << QVariant(true) << -1.0 << 0 << -1 << 0;
-    QTest::newRow("date") << QVariant(QDate(1900, 1, 1)) << 2.0 << 0 << 2 << 0;
-    QTest::newRow("Currency") << QVariant::fromValue(Currency::fromUnits(-15000)) << -1.5 << 0 << -2 << 0;
-    QTest::newRow("empty text") << QVariant(u""_qs) << 0.0 << int(err::TypeMismatch) << 0
-                                << int(err::TypeMismatch);
-    QTest::newRow("word") << QVariant(u"abc"_qs) << 0.0 << int(err::TypeMismatch) << 0
-                          << int(err::TypeMismatch);
-    QTest::newRow("Null") << QVariant() << 0.0 << int(err::InvalidUseOfNull) << 0
-                          << int(err::InvalidUseOfNull);
+    const int mismatch = err::TypeMismatch, null = err::InvalidUseOfNull, overflow = err::Overflow;
+    const auto row = [](const char* name, const QVariant& value, double d, int de, int l, int le, qint64 c,
+                        int ce) { QTest::newRow(name) << value << d << de << l << le << c << ce; };
+    row("half rounds to even, down", u"2.5"_qs, 2.5, 0, 2, 0, 25000, 0);
+    row("half rounds to even, up", u"3.5"_qs, 3.5, 0, 4, 0, 35000, 0);
+    row("negative half", -2.5, -2.5, 0, -2, 0, -25000, 0);
+    row("currency text", u"(1,234.50)"_qs, -1234.5, 0, -1234, 0, -12345000, 0);
+    row("largest long", u"2147483647"_qs, 2147483647.0, 0, 2147483647, 0, 21474836470000, 0);
+    row("past the largest long", u"2147483648"_qs, 2147483648.0, 0, 0, overflow, 21474836480000, 0);
+    row("smallest long", qint64(-2147483648LL), -2147483648.0, 0, std::numeric_limits<int>::min(), 0,
+        -21474836480000, 0);
+    row("fifth decimal of a text, half to even", u"0.00025"_qs, 0.00025, 0, 0, 0, 2, 0);
+    row("hexadecimal", u"&H10"_qs, 16.0, 0, 16, 0, 160000, 0);
+    row("beyond the currency range", u"1e15"_qs, 1e15, 0, 0, overflow, 0, overflow);
+    row("largest whole currency", qint64(922337203685477), 922337203685477.0, 0, 0, overflow,
+        9223372036854770000, 0);
+    row("past the whole currency range", qint64(922337203685478), 922337203685478.0, 0, 0, overflow, 0,
+        overflow);
+    row("True", true, -1.0, 0, -1, 0, -10000, 0);
+    row("date", QDate(1900, 1, 1), 2.0, 0, 2, 0, 20000, 0);
+    row("Currency", QVariant::fromValue(Currency::fromUnits(-15000)), -1.5, 0, -2, 0, -15000, 0);
+    row("empty text", u""_qs, 0.0, mismatch, 0, mismatch, 0, mismatch);
+    row("word", u"abc"_qs, 0.0, mismatch, 0, mismatch, 0, mismatch);
+    row("Null", QVariant(), 0.0, null, 0, null, 0, null);
 }
 
 void TestClassic::conversionsToNumbersShouldRoundAndRaiseClassically()
@@ -282,6 +290,8 @@ void TestClassic::conversionsToNumbersShouldRoundAndRaiseClassically()
     QFETCH(int, doubleError);
     QFETCH(int, asLong);
     QFETCH(int, longError);
+    QFETCH(qint64, asCurrency);
+    QFETCH(int, currencyError);
     const QLocale us("en_US");
     double d = 0;
     QCOMPARE(errorOf([&] { d = vb::CDbl(value, us); }), doubleError);
@@ -289,6 +299,9 @@ void TestClassic::conversionsToNumbersShouldRoundAndRaiseClassically()
     qint32 l = 0;
     QCOMPARE(errorOf([&] { l = vb::CLng(value, us); }), longError);
     QCOMPARE(l, asLong);
+    Currency c;
+    QCOMPARE(errorOf([&] { c = vb::CCur(value, us); }), currencyError);
+    QCOMPARE(c.units(), asCurrency);
 }
 
 void TestClassic::dateValuesShouldCountFromTheEndOf1899_data()
