@@ -311,6 +311,17 @@ QString Format(qint64 number, const QString& pattern)
     return padded(QString::number(magnitude), number < 0, zeros);
 }
 
+QString Format(double number, const QString& pattern)
+{
+    if (!std::isfinite(number))
+        raiseError(err::Overflow);
+    const double rounded = std::round(number); // half away from zero
+    if (std::fabs(rounded) < 9e18)
+        return Format(static_cast<qint64>(rounded), pattern);
+    const int zeros = zerosOfPattern(pattern);
+    return padded(QString::number(std::fabs(rounded), 'f', 0), rounded < 0, zeros);
+}
+
 QString Format(const QString& number, const QString& pattern)
 {
     if (pattern.isEmpty())

@@ -31,6 +31,14 @@ namespace tavro::vb {
 /// Negative numbers get a leading "-" before the padded digits ("-0000123"); a number that
 /// is zero after rounding is written without sign. Raises 5 for any other pattern.
 QString Format(qint64 number, const QString& pattern);
+inline QString Format(int number, const QString& pattern)
+{
+    return Format(qint64(number), pattern);
+}
+
+/// The same for a double, rounded to a whole number half away from zero (2.5 gives "3").
+/// Raises 6 for infinity and NaN.
+QString Format(double number, const QString& pattern);
 
 /// The same for a text: a numeric text (see IsNumeric) is read, rounded to a whole number
 /// half away from zero ("123.5" gives "0000124"), and written as above, exactly, whatever
