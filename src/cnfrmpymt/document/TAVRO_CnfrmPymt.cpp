@@ -80,7 +80,7 @@ void TAVRO_CnfrmPymt::createControls()
     }
     SSFrame* selectBy = mFraCnfrmPymt[2];
     selectBy->setCaption(QStringLiteral("Select By"));
-    selectBy->setGeometry(twipsRect(120, 60, 5520, 2280));
+    selectBy->setGeometry(twipsRect(120, 60, 6000, 2280));
 
     mFtcboCnfrmPymt[0] = new CodesCombo(selectBy);
     mFtcboCnfrmPymt[0]->setObjectName(QStringLiteral("mFtcboCnfrmPymt_0"));
@@ -109,12 +109,12 @@ void TAVRO_CnfrmPymt::createControls()
         mOptCnfrmPymt[i]->setObjectName(QStringLiteral("mOptCnfrmPymt_%1").arg(i));
         mOptCnfrmPymt[i]->setText(optionCaptions[i]);
     }
-    mOptCnfrmPymt[0]->setGeometry(twipsRect(3480, 360, 1950, 300));
+    mOptCnfrmPymt[0]->setGeometry(twipsRect(3480, 360, 2400, 300));
     chkToUnconfirm = new CheckBox(selectBy);
     chkToUnconfirm->setObjectName(QStringLiteral("chkToUnconfirm"));
     chkToUnconfirm->setText(QStringLiteral("(to Unconfirm)"));
-    chkToUnconfirm->setGeometry(twipsRect(3720, 690, 1710, 300));
-    mOptCnfrmPymt[1]->setGeometry(twipsRect(3480, 1020, 1950, 300));
+    chkToUnconfirm->setGeometry(twipsRect(3720, 690, 2160, 300));
+    mOptCnfrmPymt[1]->setGeometry(twipsRect(3480, 1020, 2400, 300));
 
     for (int i = 0; i < 6; ++i) {
         mCmdCnfrmPymt[i] = new SSCommand(i < 2 ? selectBy : static_cast<QWidget*>(this));
@@ -131,26 +131,26 @@ void TAVRO_CnfrmPymt::createControls()
 
     // The confirmation group, the date and the unconfirmation reason.
     SSFrame* confirmation = mFraCnfrmPymt[0];
-    confirmation->setGeometry(twipsRect(5760, 60, 5520, 2280));
+    confirmation->setGeometry(twipsRect(6240, 60, 6240, 2280));
     mLblCnfrmPymt[3]->setCaption(QStringLiteral("Confirmation #"));
-    mLblCnfrmPymt[3]->setGeometry(twipsRect(240, 330, 1440, 285));
+    mLblCnfrmPymt[3]->setGeometry(twipsRect(240, 330, 1800, 285));
     mLblDataCnfrmPymt[4] = new Label(confirmation);
     mLblDataCnfrmPymt[4]->setIndex(4);
     mLblDataCnfrmPymt[4]->setObjectName(QStringLiteral("mLblDataCnfrmPymt_4"));
     mLblDataCnfrmPymt[4]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    mLblDataCnfrmPymt[4]->setGeometry(twipsRect(1680, 300, 1260, 330));
+    mLblDataCnfrmPymt[4]->setGeometry(twipsRect(2040, 300, 1260, 330));
     mChkNbr = new CheckBox(confirmation);
     mChkNbr->setObjectName(QStringLiteral("mChkNbr"));
     mChkNbr->setText(QStringLiteral("Get Confirmation Number"));
-    mChkNbr->setGeometry(twipsRect(3060, 315, 2400, 300));
+    mChkNbr->setGeometry(twipsRect(3420, 315, 2700, 300));
 
     lblConfimDate = new Label(confirmation);
     lblConfimDate->setObjectName(QStringLiteral("lblConfimDate"));
     lblConfimDate->setCaption(QStringLiteral("Confirmation Date"));
-    lblConfimDate->setGeometry(twipsRect(240, 780, 1440, 285));
+    lblConfimDate->setGeometry(twipsRect(240, 780, 1800, 285));
     dtpConfimDate = new DTPicker(confirmation);
     dtpConfimDate->setObjectName(QStringLiteral("dtpConfimDate"));
-    dtpConfimDate->setGeometry(twipsRect(1680, 735, 1560, 345));
+    dtpConfimDate->setGeometry(twipsRect(2040, 735, 1560, 345));
 
     lblComment = new Label(confirmation);
     lblComment->setObjectName(QStringLiteral("lblComment"));
@@ -158,15 +158,15 @@ void TAVRO_CnfrmPymt::createControls()
     lblComment->setGeometry(twipsRect(240, 1170, 2400, 285));
     txtComment = new TextBox(confirmation, true);
     txtComment->setObjectName(QStringLiteral("txtComment"));
-    txtComment->setGeometry(twipsRect(240, 1440, 5160, 720));
+    txtComment->setGeometry(twipsRect(240, 1440, 5760, 720));
 
     // The receipts.
     SSFrame* receipts = mFraCnfrmPymt[1];
-    receipts->setGeometry(twipsRect(120, 2400, 11160, 4440));
+    receipts->setGeometry(twipsRect(120, 2400, 12360, 4440));
     mSdgCnfrmPymt = new SSOleDBGrid(receipts);
     mSdgCnfrmPymt->setObjectName(QStringLiteral("mSdgCnfrmPymt"));
     mSdgCnfrmPymt->setCaption(QStringLiteral("Receipts"));
-    mSdgCnfrmPymt->setGeometry(twipsRect(120, 180, 10920, 4140));
+    mSdgCnfrmPymt->setGeometry(twipsRect(120, 180, 12120, 4140));
     struct ColumnDef
     {
         const char* caption;
@@ -179,8 +179,8 @@ void TAVRO_CnfrmPymt::createControls()
         {"Receipt Date", "Receipt Date", 1300, ColumnAlignment::Left},
         {"Receipt Amount", "Total Receipt Amount", 1700, ColumnAlignment::Right},
         {"Confirmation #", "Confirmation Number", 1400, ColumnAlignment::Left},
-        {"Issuing Registry#:Name", "ISSUINGOFFICERNAME", 2500, ColumnAlignment::Left},
-        {"Entering Registry#:Name", "ENTERINGOFFICERNAME", 2500, ColumnAlignment::Left},
+        {"Issuing Registry#:Name", "ISSUINGOFFICERNAME", 2900, ColumnAlignment::Left},
+        {"Entering Registry#:Name", "ENTERINGOFFICERNAME", 2900, ColumnAlignment::Left},
     };
     for (const ColumnDef& c : columns) {
         SSColumn& column =
@@ -191,12 +191,12 @@ void TAVRO_CnfrmPymt::createControls()
     mSdgCnfrmPymt->StyleSets(QString::fromLatin1(UnboldStyleSet));
 
     mLblCnfrmPymt[1]->setCaption(QStringLiteral("Total Receipts Amount:"));
-    mLblCnfrmPymt[1]->setGeometry(twipsRect(240, 6990, 2160, 300));
-    mLblCnfrmPymt[2]->setGeometry(twipsRect(2400, 6990, 2400, 300));
-    mCmdCnfrmPymt[2]->setGeometry(twipsRect(7560, 6960, 1755, 390));
-    mCmdCnfrmPymt[3]->setGeometry(twipsRect(9480, 6960, 1755, 390));
-    mCmdCnfrmPymt[4]->setGeometry(twipsRect(4920, 6960, 1215, 390));
-    mCmdCnfrmPymt[5]->setGeometry(twipsRect(6240, 6960, 1215, 390));
+    mLblCnfrmPymt[1]->setGeometry(twipsRect(240, 6990, 2460, 300));
+    mLblCnfrmPymt[2]->setGeometry(twipsRect(2760, 6990, 2700, 300));
+    mCmdCnfrmPymt[2]->setGeometry(twipsRect(8760, 6960, 1755, 390));
+    mCmdCnfrmPymt[3]->setGeometry(twipsRect(10680, 6960, 1755, 390));
+    mCmdCnfrmPymt[4]->setGeometry(twipsRect(5760, 6960, 1215, 390));
+    mCmdCnfrmPymt[5]->setGeometry(twipsRect(7080, 6960, 1215, 390));
     mCmdCnfrmPymt[4]->setVisible(false);
     mCmdCnfrmPymt[5]->setVisible(false);
 

@@ -139,7 +139,7 @@ public:
     QString GetARTypeLiteral(QString& Code);
 
     /// The design size of the document in twips, from which the resizer scales.
-    static constexpr int DesignWidthTwips = 11400;
+    static constexpr int DesignWidthTwips = 12600;
     static constexpr int DesignHeightTwips = 7560;
 
 protected:
