@@ -14,7 +14,11 @@ FieldType fieldTypeOf(const QVariant& value)
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
     case QMetaType::Short:
+    case QMetaType::UShort:
         return FieldType::Long;
     case QMetaType::Double:
     case QMetaType::Float:

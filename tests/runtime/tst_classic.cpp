@@ -27,6 +27,8 @@ class TestClassic : public QObject
 private slots:
     void formatShouldPadWholeNumbers_data();
     void formatShouldPadWholeNumbers();
+    void formatShouldRoundDoubles_data();
+    void formatShouldRoundDoubles();
     void formatShouldPadNumericTexts_data();
     void formatShouldPadNumericTexts();
     void valShouldReadTheLeadingNumber_data();
@@ -88,6 +90,29 @@ void TestClassic::formatShouldPadWholeNumbers()
     QFETCH(int, error);
     QString text;
     QCOMPARE(errorOf([&] { text = vb::Format(number, pattern); }), error);
+    QCOMPARE(text, expected);
+}
+
+void TestClassic::formatShouldRoundDoubles_data()
+{
+    QTest::addColumn<double>("number");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("error");
+
+    QTest::newRow("rounds down") << 123.4 << "0000123" << 0;
+    QTest::newRow("half away from zero") << 2.5 << "0000003" << 0;
+    QTest::newRow("negative half away from zero") << -123.5 << "-0000124" << 0;
+    QTest::newRow("beyond 64 bits") << 1e20 << "100000000000000000000" << 0;
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "" << int(err::Overflow);
+}
+
+void TestClassic::formatShouldRoundDoubles()
+{
+    QFETCH(double, number);
+    QFETCH(QString, expected);
+    QFETCH(int, error);
+    QString text;
+    QCOMPARE(errorOf([&] { text = vb::Format(number, u"0000000"_qs); }), error);
     QCOMPARE(text, expected);
 }
 

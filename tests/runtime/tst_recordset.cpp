@@ -94,6 +94,7 @@ void TestRecordset::writingAnUnknownFieldShouldAppendItWithTheValueType_data()
     QTest::newRow("text") << QVariant(u"UPD"_qs) << FieldType::Text;
     QTest::newRow("int") << QVariant(5) << FieldType::Long;
     QTest::newRow("64-bit") << QVariant(qint64(5)) << FieldType::Long;
+    QTest::newRow("unsigned 64-bit") << QVariant(quint64(5)) << FieldType::Long;
     QTest::newRow("double") << QVariant(12345.0) << FieldType::Double;
     QTest::newRow("Currency") << money(1.25) << FieldType::Currency;
     QTest::newRow("date") << QVariant(QDate(2005, 1, 26)) << FieldType::Date;

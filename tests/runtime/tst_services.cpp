@@ -142,56 +142,39 @@ void TestServices::msgBoxShouldShowTheClassicBoxAndReturnTheAnswer_data()
     QTest::addColumn<QString>("escapeButton");
 
     using namespace vb;
-    const QStringList ok{"Ok"}, okCancel{"Cancel", "Ok"}, yesNoCancel{"Cancel", "No", "Yes"},
-        yesNo{"No", "Yes"};
-    QTest::newRow("OK alone") << vbOKOnly << "T" << QStringList{"Ok"} << vbOK << ok
-                              << int(QMessageBox::NoIcon) << "Ok"
-                              << "Ok";
-    QTest::newRow("OK alone answers Escape with OK")
-        << vbOKOnly + vbInformation << "T" << QStringList{"Escape"} << vbOK << ok
-        << int(QMessageBox::Information) << "Ok"
-        << "Ok";
-    QTest::newRow("critical OK") << vbCritical << "T" << QStringList{"Ok"} << vbOK << ok
-                                 << int(QMessageBox::Critical) << "Ok"
-                                 << "Ok";
-    QTest::newRow("OK Cancel, Cancel default, OK clicked")
-        << vbOKCancel + vbDefaultButton2 << "T" << QStringList{"Ok"} << vbOK << okCancel
-        << int(QMessageBox::NoIcon) << "Cancel"
-        << "Cancel";
-    QTest::newRow("OK Cancel, Return presses the default")
-        << vbOKCancel + vbDefaultButton2 << "T" << QStringList{"Return"} << vbCancel << okCancel
-        << int(QMessageBox::NoIcon) << "Cancel"
-        << "Cancel";
-    QTest::newRow("OK Cancel, Escape") << vbOKCancel << "T" << QStringList{"Escape"} << vbCancel << okCancel
-                                       << int(QMessageBox::NoIcon) << "Ok"
-                                       << "Cancel";
-    QTest::newRow("Yes No Cancel, Yes") << vbYesNoCancel + vbQuestion << "T" << QStringList{"Yes"} << vbYes
-                                        << yesNoCancel << int(QMessageBox::Question) << "Yes"
-                                        << "Cancel";
-    QTest::newRow("Yes No Cancel, No") << vbYesNoCancel + vbQuestion << "T" << QStringList{"No"} << vbNo
-                                       << yesNoCancel << int(QMessageBox::Question) << "Yes"
-                                       << "Cancel";
-    QTest::newRow("Yes No Cancel, Escape") << vbYesNoCancel + vbQuestion << "T" << QStringList{"Escape"}
-                                           << vbCancel << yesNoCancel << int(QMessageBox::Question) << "Yes"
-                                           << "Cancel";
-    QTest::newRow("Yes No Cancel, third default")
-        << vbYesNoCancel + vbDefaultButton3 << "T" << QStringList{"Return"} << vbCancel << yesNoCancel
-        << int(QMessageBox::NoIcon) << "Cancel"
-        << "Cancel";
-    QTest::newRow("Yes No ignores Escape") << vbYesNo + vbExclamation << "T" << QStringList{"Escape", "Yes"}
-                                           << vbYes << yesNo << int(QMessageBox::Warning) << "Yes"
-                                           << "";
-    QTest::newRow("Abort Retry Ignore")
-        << vbAbortRetryIgnore << "T" << QStringList{"Retry"} << vbRetry
-        << QStringList{"Abort", "Ignore", "Retry"} << int(QMessageBox::NoIcon) << "Abort"
-        << "";
-    QTest::newRow("Retry Cancel, default past the last button")
-        << vbRetryCancel + vbDefaultButton3 << "T" << QStringList{"Return"} << vbCancel
-        << QStringList{"Cancel", "Retry"} << int(QMessageBox::NoIcon) << "Cancel"
-        << "Cancel";
+    // Lists are written comma-separated; buttons sorted by name.
+    const auto row = [](const char* name, int style, const char* actions, int answer, const char* buttons,
+                        QMessageBox::Icon icon, const char* defaultButton, const char* escapeButton) {
+        const auto list = [](const char* text) { return QString::fromLatin1(text).split(u','); };
+        QTest::newRow(name) << style << u"T"_qs << list(actions) << answer << list(buttons) << int(icon)
+                            << QString::fromLatin1(defaultButton) << QString::fromLatin1(escapeButton);
+    };
+    const auto none = QMessageBox::NoIcon;
+    row("OK alone", vbOKOnly, "Ok", vbOK, "Ok", none, "Ok", "Ok");
+    row("OK alone answers Escape with OK", vbOKOnly + vbInformation, "Escape", vbOK, "Ok",
+        QMessageBox::Information, "Ok", "Ok");
+    row("critical OK", vbCritical, "Ok", vbOK, "Ok", QMessageBox::Critical, "Ok", "Ok");
+    row("OK Cancel, Cancel default, OK clicked", vbOKCancel + vbDefaultButton2, "Ok", vbOK, "Cancel,Ok", none,
+        "Cancel", "Cancel");
+    row("OK Cancel, Return presses the default", vbOKCancel + vbDefaultButton2, "Return", vbCancel,
+        "Cancel,Ok", none, "Cancel", "Cancel");
+    row("OK Cancel, Escape", vbOKCancel, "Escape", vbCancel, "Cancel,Ok", none, "Ok", "Cancel");
+    row("Yes No Cancel, Yes", vbYesNoCancel + vbQuestion, "Yes", vbYes, "Cancel,No,Yes",
+        QMessageBox::Question, "Yes", "Cancel");
+    row("Yes No Cancel, No", vbYesNoCancel + vbQuestion, "No", vbNo, "Cancel,No,Yes", QMessageBox::Question,
+        "Yes", "Cancel");
+    row("Yes No Cancel, Escape", vbYesNoCancel + vbQuestion, "Escape", vbCancel, "Cancel,No,Yes",
+        QMessageBox::Question, "Yes", "Cancel");
+    row("Yes No Cancel, third default", vbYesNoCancel + vbDefaultButton3, "Return", vbCancel, "Cancel,No,Yes",
+        none, "Cancel", "Cancel");
+    row("Yes No ignores Escape", vbYesNo + vbExclamation, "Escape,Yes", vbYes, "No,Yes", QMessageBox::Warning,
+        "Yes", "");
+    row("Abort Retry Ignore", vbAbortRetryIgnore, "Retry", vbRetry, "Abort,Ignore,Retry", none, "Abort", "");
+    row("Retry Cancel, default past the last button", vbRetryCancel + vbDefaultButton3, "Return", vbCancel,
+        "Cancel,Retry", none, "Cancel", "Cancel");
     QTest::newRow("no title shows the application's")
-        << vbOKOnly << "" << QStringList{"Ok"} << vbOK << ok << int(QMessageBox::NoIcon) << "Ok"
-        << "Ok";
+        << vbOKOnly << QString() << QStringList{u"Ok"_qs} << vbOK << QStringList{u"Ok"_qs} << int(none)
+        << u"Ok"_qs << u"Ok"_qs;
 }
 
 void TestServices::msgBoxShouldShowTheClassicBoxAndReturnTheAnswer()
