@@ -42,6 +42,10 @@ public:
     void setTimeoutMs(int milliseconds) { m_timeoutMs = milliseconds; }
     int timeoutMs() const { return m_timeoutMs; }
 
+    /// The key of the request whose MsgTimeout or DataReady is being raised; empty outside them.
+    /// Documents that share a name tell their own replies apart by it.
+    QString announcedKey() const { return m_announcedKey; }
+
     /// Keys of the requests still waiting for a reply, in the order they were sent.
     QStringList outstandingKeys() const;
     /// Ends request \a key now as if its time-out had passed; false when it is not outstanding.
@@ -65,7 +69,7 @@ private:
     void onReply(const protocol::Reply& reply);
     void onConnectionLost();
     void endWithoutReply(const QString& key, const QString& code, const QString& text);
-    void announce(const QString& requester, bool timedOut);
+    void announce(const QString& requester, const QString& key, bool timedOut);
 
     struct Outstanding
     {
@@ -77,6 +81,7 @@ private:
     QList<Outstanding> m_outstanding; // in sending order
     int m_timeoutMs = 30000;
     int m_sending = 0;
+    QString m_announcedKey;
 };
 
 } // namespace tavro

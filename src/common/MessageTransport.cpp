@@ -1,0 +1,7 @@
+#include "common/MessageTransport.h"
+
+namespace tavro {
+
+MessageTransport::~MessageTransport() = default;
+
+} // namespace tavro

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <initializer_list>
+#include <QString>
+#include <QStringList>
+#include <utility>
+
+class QWidget;
+
+namespace tavro::test {
+
+/// \brief One log of calls shared by every fake of a test, so a test can check their
+/// order across services.
+///
+/// Entries read like the call: "EnableToolbarButton(7,false,TAG)", "MsgBox(Save changes?,35,Title)".
+/// Texts are written as they are (no quotes); widgets by object name; Booleans as true/false.
+class CallLog
+{
+public:
+    void add(const QString& entry) { m_entries.append(entry); }
+    void add(const char* name, std::initializer_list<QString> arguments) { add(call(name, arguments)); }
+
+    const QStringList& entries() const { return m_entries; }
+    /// Every entry so far, and forgets them (to check one step of a test at a time).
+    QStringList take() { return std::exchange(m_entries, {}); }
+    void clear() { m_entries.clear(); }
+
+    /// Entries that begin with \a prefix ("ShowStatus(" finds every status text).
+    QStringList matching(const QString& prefix) const;
+    /// Position of the first entry equal to \a entry at or after \a from, -1 when absent.
+    qsizetype indexOf(const QString& entry, qsizetype from = 0) const
+    {
+        return m_entries.indexOf(entry, from);
+    }
+    /// Whether \a expected occur in this order (others may lie between them).
+    bool containsInOrder(const QStringList& expected) const;
+
+    static QString call(const char* name, std::initializer_list<QString> arguments);
+    static QString arg(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+    static QString arg(int value) { return QString::number(value); }
+    static QString arg(const QString& value) { return value; }
+    static QString arg(const QWidget* widget);
+
+private:
+    QStringList m_entries;
+};
+
+} // namespace tavro::test

@@ -1,0 +1,151 @@
+#include "CommonFakes.h"
+
+#include "common/ReferenceData.h"
+#include "common/ReplyStore.h"
+#include "controls/TextBox.h"
+#include "protocol/NumberRules.h"
+
+namespace tavro::test {
+
+void RecordingStatusService::ShowStatus(const QString& text)
+{
+    lastStatus = text;
+    m_log.add("ShowStatus", {text});
+}
+
+void RecordingStatusService::ShowWarning(const QString& text)
+{
+    lastWarning = text;
+    m_log.add("ShowWarning", {text});
+}
+
+void RecordingStatusService::EnableToolbarButton(int button, bool enabled, const QString& hostTag)
+{
+    m_buttons[{hostTag, button}] = enabled;
+    m_log.add("EnableToolbarButton", {CallLog::arg(button), CallLog::arg(enabled), hostTag});
+}
+
+void RecordingStatusService::SetReady(bool isReady)
+{
+    ready = isReady;
+    m_log.add("SetReady", {CallLog::arg(isReady)});
+}
+
+std::optional<bool> RecordingStatusService::buttonEnabled(int button, const QString& hostTag) const
+{
+    const auto it = m_buttons.constFind({hostTag, button});
+    if (it == m_buttons.cend())
+        return std::nullopt;
+    return *it;
+}
+
+void RecordingFieldUtility::HighlightControl(QWidget* control)
+{
+    m_highlighted.insert(control);
+    m_log.add("HighlightControl", {CallLog::arg(control)});
+}
+
+void RecordingFieldUtility::ClearHighlight(QWidget* control)
+{
+    m_highlighted.remove(control);
+    m_log.add("ClearHighlight", {CallLog::arg(control)});
+}
+
+void RecordingFieldUtility::SetupForm(QWidget* form)
+{
+    m_log.add("SetupForm", {CallLog::arg(form)});
+}
+
+bool RecordingFieldUtility::ValidateNumber(const QString& type, QString& number, QString& message)
+{
+    const bool valid = validateNumber ? validateNumber(type, number, message)
+                                      : protocol::validateNumber(type, number, &message);
+    m_log.add("ValidateNumber", {type, number, CallLog::arg(valid)});
+    return valid;
+}
+
+int RecordingFieldUtility::CheckDigit(const QString& sevenDigits)
+{
+    const int digit = checkDigit ? checkDigit(sevenDigits) : protocol::checkDigit(sevenDigits);
+    m_log.add("CheckDigit", {sevenDigits});
+    return digit;
+}
+
+QString RecordingFieldUtility::RequestFormNumber(const QString& type, const QString& documentName,
+                                                 FormNumberCollection*& ready)
+{
+    ++m_formRequests;
+    const QString key = formNumberKey.value_or(QStringLiteral("FORM-%1").arg(m_formRequests));
+    if (readyNumbers.isEmpty()) {
+        m_ready.reset();
+    } else {
+        m_ready = std::make_unique<FormNumberCollection>(readyNumbers);
+    }
+    ready = m_ready.get();
+    m_log.add("RequestFormNumber", {type, documentName});
+    return key;
+}
+
+bool RecordingFieldUtility::FilterKey(const QString& type, TextBox* box, int& keyAscii)
+{
+    const QString current = box ? box->Text() : QString();
+    const bool accepted =
+        filterKey ? filterKey(type, current, keyAscii) : protocol::acceptsKey(type, current, QChar(keyAscii));
+    m_log.add("FilterKey", {type, CallLog::arg(keyAscii), CallLog::arg(accepted)});
+    return accepted;
+}
+
+QString RecordingFieldUtility::CheckReplyErrors(const QString& documentName, const QString& label, int flags)
+{
+    QString text;
+    if (replyErrors) {
+        text = *replyErrors;
+    } else {
+        QStringList texts;
+        for (const protocol::ReplyError& error : ReplyStore::instance().latestErrors(documentName))
+            texts.append(error.text.trimmed().isEmpty() ? error.code : error.text);
+        text = texts.join(u'\n');
+    }
+    m_log.add("CheckReplyErrors", {documentName, label, CallLog::arg(flags)});
+    return text;
+}
+
+QString RecordingFieldUtility::GetOfficerName(qint32 officerId, int flags)
+{
+    m_log.add("GetOfficerName", {CallLog::arg(officerId), CallLog::arg(flags)});
+    const auto it = officerNames.constFind(officerId);
+    return it != officerNames.cend() ? *it : ReferenceData::instance().officerName(officerId);
+}
+
+QString RecordingFieldUtility::GetCodeDescription(const QString& code, const QString& table)
+{
+    m_log.add("GetCodeDescription", {code, table});
+    const auto it = codeDescriptions.constFind(table + u'/' + code);
+    return it != codeDescriptions.cend() ? *it : ReferenceData::instance().codeDescription(table, code);
+}
+
+FakeUserProfile::FakeUserProfile()
+{
+    profile.userId = QStringLiteral("jdoe");
+    profile.trpId = QStringLiteral("TRP01");
+    profile.trpDstrctId = QStringLiteral("D07");
+    profile.officerId = 1234;
+    profile.officerName = QStringLiteral("Jane Doe");
+}
+
+void RecordingErrorReporter::Report(const QString& message, const QString& appText, const QString& label,
+                                    const QVariant& fourth)
+{
+    reports.append({message, appText, label, fourth});
+    m_log.add("Report", {message, appText, label});
+}
+
+QStringList RecordingErrorReporter::labels() const
+{
+    QStringList result;
+    for (const Entry& entry : reports)
+        result.append(entry.label);
+    return result;
+}
+
+} // namespace tavro::test

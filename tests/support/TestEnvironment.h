@@ -1,0 +1,66 @@
+#pragma once
+
+#include "CallLog.h"
+#include "common/ReferenceData.h"
+#include "common/ReplyStore.h"
+#include "CommonFakes.h"
+#include "FakeTransport.h"
+#include "runtime/Seam.h"
+#include "RuntimeFakes.h"
+
+#include <memory>
+
+namespace tavro::test {
+
+/// \brief Every process-wide service replaced by a fake for one test function.
+///
+/// One call log records the calls of all of them in order. The message service gets a
+/// FakeTransport; the reply store and reference data are fresh and empty. Everything is
+/// put back when the environment goes out of scope.
+/// \code
+/// TestEnvironment env;
+/// env.messageBox.answers.enqueue(vb::vbNo);
+/// document.SaveData();
+/// const protocol::Request& sent = env.transport().lastRequest();
+/// env.transport().deliverReply(sent.key, {{"RECEIPT", receipts}});
+/// QVERIFY(env.log.containsInOrder({"SetReady(false)", "Send(72,TAVRO_CnfrmPymt)"}));
+/// \endcode
+class TestEnvironment
+{
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+    TestEnvironment(const TestEnvironment&) = delete;
+    TestEnvironment& operator=(const TestEnvironment&) = delete;
+
+    FakeTransport& transport() { return *m_transport; }
+
+    CallLog log;
+    RecordingStatusService status{log};
+    RecordingFieldUtility fields{log};
+    FakeUserProfile profile;
+    RecordingErrorReporter errors{log};
+    ScriptedMessageBox messageBox{log};
+    RecordingPointer pointer{log};
+    RecordingBeeper beeper{log};
+    FakeEventPump events{log};
+    ReplyStore replies;
+    ReferenceData reference;
+
+private:
+    ScopedSeam<StatusService> m_status{status};
+    ScopedSeam<FieldUtility> m_fields{fields};
+    ScopedSeam<UserProfile> m_profile{profile};
+    ScopedSeam<ErrorReporter> m_errors{errors};
+    ScopedSeam<MessageBox> m_messageBox{messageBox};
+    ScopedSeam<ScreenPointer> m_pointer{pointer};
+    ScopedSeam<Beeper> m_beeper{beeper};
+    ScopedSeam<EventPump> m_events{events};
+    ScopedSeam<ReplyStore> m_replies{replies};
+    ScopedSeam<ReferenceData> m_reference{reference};
+    FakeTransport* m_transport = nullptr;
+    std::unique_ptr<MessageTransport> m_previousTransport;
+    int m_previousTimeoutMs = 0;
+};
+
+} // namespace tavro::test
