@@ -3,6 +3,7 @@
 #include "runtime/Seam.h"
 #include "support/CallLog.h"
 #include "support/CommonFakes.h"
+#include "support/RuntimeFakes.h"
 
 #include <QTest>
 #include <stdexcept>
@@ -33,6 +34,7 @@ private slots:
     void shouldReportOnlyErrorsThatAreNotQuiet_data();
     void shouldReportOnlyErrorsThatAreNotQuiet();
     void shouldNotThrowWhenTheReporterFails();
+    void shouldShowACriticalBoxNamingTheProcedureByDefault();
 };
 
 void tst_ProcedureTrap::shouldReportOnlyErrorsThatAreNotQuiet_data()
@@ -116,6 +118,20 @@ void tst_ProcedureTrap::shouldNotThrowWhenTheReporterFails()
     QCOMPARE(reporter.calls, 1);
     QVERIFY(error);
     QCOMPARE(error->number(), err::Overflow);
+}
+
+void tst_ProcedureTrap::shouldShowACriticalBoxNamingTheProcedureByDefault()
+{
+    CallLog log;
+    ScriptedMessageBox box(log);
+    ScopedSeam<MessageBox> seam(box);
+    ErrorReporter::setInstance(nullptr);
+    runProcedure(QStringLiteral("TAVRO_CnfrmPymt.SaveData: Validate"), [] { raiseError(err::TypeMismatch); });
+    QCOMPARE(box.shown.size(), 1);
+    QCOMPARE(box.shown.at(0).style, vb::vbCritical + vb::vbOKOnly);
+    QCOMPARE(box.shown.at(0).title, App::Title());
+    QVERIFY(box.shown.at(0).prompt.contains(u"Type mismatch"));
+    QVERIFY(box.shown.at(0).prompt.contains(u"TAVRO_CnfrmPymt.SaveData: Validate"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProcedureTrap)
