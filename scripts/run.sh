@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake --preset release -DTAVRO_BUILD_TESTS=OFF -DTAVRO_BUILD_BENCH=OFF
 cmake --build --preset release -j2 --target tavro-shell
 

@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 preset="${1:-dev}"
 
 bash scripts/install-deps.sh
+# Let ccache reuse objects across clones in other folders (CI builds a fresh clone).
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j2
 ctest --preset "$preset"
