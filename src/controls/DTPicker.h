@@ -14,14 +14,16 @@ namespace tavro {
 ///   changes nothing.
 /// - setValue() outside the range raises ClassicError 380 and keeps the old value; an invalid
 ///   QDate raises 380 too.
-/// Dates from 1899-12-30 (date value 0) on are supported. None of these raise Change(), which
-/// is raised only when the officer changes the date (typing or the calendar).
+/// The range starts as 1601-01-01 to 9999-12-31 (date value 0, 1899-12-30, lies inside) and the
+/// value as today. None of these raise Change(), which is raised only when the officer changes
+/// the date (typing or the calendar).
 class DTPicker : public ClassicControl<QDateEdit>
 {
     Q_OBJECT
 public:
-    /// The earliest date the picker can hold: date value 0.
-    static QDate earliestDate() { return QDate(1899, 12, 30); }
+    /// The earliest date the picker accepts, as the classic picker.
+    static QDate earliestDate() { return QDate(1601, 1, 1); }
+    static QDate latestDate() { return QDate(9999, 12, 31); }
 
     explicit DTPicker(QWidget* parent = nullptr);
 

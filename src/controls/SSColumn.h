@@ -37,12 +37,12 @@ public:
 
     int Position() const { return m_position; }
 
-    QString Name() const { return m_name; }
+    const QString& Name() const { return m_name; }
     void setName(const QString& name);
-    QString Caption() const { return m_caption; }
+    const QString& Caption() const { return m_caption; }
     void setCaption(const QString& caption);
     /// Field of the bound record set shown in this column; empty for an unbound column.
-    QString DataField() const { return m_dataField; }
+    const QString& DataField() const { return m_dataField; }
     void setDataField(const QString& field);
 
     ColumnAlignment Alignment() const { return m_alignment; }
@@ -54,15 +54,15 @@ public:
     void setLocked(bool locked);
     bool Visible() const { return m_visible; }
     void setVisible(bool visible);
-    QString NumberFormat() const { return m_numberFormat; }
+    const QString& NumberFormat() const { return m_numberFormat; }
     void setNumberFormat(const QString& format);
     ColumnStyle Style() const { return m_style; }
     void setStyle(ColumnStyle style);
     /// Name of the grid's style set used for the cells; empty uses the grid's font.
-    QString StyleSet() const { return m_styleSet; }
+    const QString& StyleSet() const { return m_styleSet; }
     void setStyleSet(const QString& name);
     /// Name of the grid's style set used for the heading; empty uses the grid's font.
-    QString HeadStyleSet() const { return m_headStyleSet; }
+    const QString& HeadStyleSet() const { return m_headStyleSet; }
     void setHeadStyleSet(const QString& name);
 
     /// The current row's value (true/false in a check-box column).

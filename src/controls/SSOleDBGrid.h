@@ -49,6 +49,7 @@ public:
     void RemoveAll();
 
 private:
+    const std::vector<int>& rows() const;
     SSOleDBGrid* m_grid;
 };
 
@@ -85,6 +86,13 @@ public:
     /// The column of that name (names compare case-insensitively); raises ClassicError 3265
     /// when there is none.
     SSColumn& Columns(const QString& name);
+    /// The same for a name written as an ASCII literal, found without building a QString
+    /// (loops over every row read columns by name).
+    template <std::size_t N> SSColumn& Columns(const char (&name)[N])
+    {
+        return Columns(QLatin1String(name, static_cast<qsizetype>(N - 1)));
+    }
+    SSColumn& Columns(QLatin1String name);
     /// The column at that position; raises ClassicError 3265 when out of range.
     SSColumn& Columns(int index);
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
@@ -162,7 +170,14 @@ private:
     class Private;
 
     void reloadBound();
+    void publishRows();
     void syncViewSoon();
+    void syncView();
+    const QVariant& cell(int row, int column) const;
+    QVariant currentValue(int column) const;
+    QString currentText(int column) const;
+    void setCurrentValue(int column, const QVariant& value);
+    void rebuildNameIndex();
     void columnChanged(int position, bool layout);
     void styleSetChanged();
 

@@ -57,7 +57,6 @@ private:
         QPointer<QWidget> control;
         QRect geometry;
         QFont font;
-        bool ownFont = false;
     };
     void collect(QWidget* parent);
 

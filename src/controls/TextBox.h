@@ -66,23 +66,26 @@ signals:
     void LostFocus();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     class PlainEdit;
     class LineEdit;
     friend class PlainEdit;
     friend class LineEdit;
+    class PasteScope;
 
     void createEditor(bool multiLine, const QString& text);
     QString editorText() const;
     void editorTextChanged();
     void beginPaste() { ++m_pasting; }
     void endPaste() { --m_pasting; }
+    /// Raises KeyDown and KeyPress; false when the editor must not see the key.
     bool handleKeyPress(QKeyEvent* event);
+    void handleKeyRelease(QKeyEvent* event);
+    void handleMouse(QMouseEvent* event, bool down);
+    void forwardKey(QKeyEvent* event);
 
     QLineEdit* m_line = nullptr;
     QPlainTextEdit* m_plain = nullptr;
@@ -90,6 +93,7 @@ private:
     int m_assigning = 0; // > 0 while setText() updates the editor
     int m_pasting = 0;   // > 0 while a paste is inserted
     int m_maxLength = 0;
+    int m_forwarding = 0; // > 0 while a key sent to the box is with its editor
     bool m_dataChanged = false;
 };
 
