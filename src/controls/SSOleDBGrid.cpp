@@ -758,6 +758,8 @@ QVariant SSOleDBGrid::FirstRow()
 
 void SSOleDBGrid::setFirstRow(const QVariant& bookmark)
 {
+    if (!bookmark.isValid() || bookmark.isNull())
+        return; // the first row of an empty grid, given back
     const int row = AddItemRowIndex(bookmark);
     if (row < 0)
         raiseError(err::InvalidPropertyValue);

@@ -140,7 +140,8 @@ public:
     int AddItemRowIndex(const QVariant& bookmark) const;
     /// Bookmark of the first visible row; null when the grid is empty.
     QVariant FirstRow();
-    /// Scrolls so that the row of \a bookmark is the first visible one.
+    /// Scrolls so that the row of \a bookmark is the first visible one; a null bookmark does
+    /// nothing, a bookmark of no row raises ClassicError 380.
     void setFirstRow(const QVariant& bookmark);
     SSSelBookmarks& SelBookmarks() { return m_selBookmarks; }
 

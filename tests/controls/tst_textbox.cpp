@@ -63,6 +63,7 @@ private slots:
     void pastesShouldBeFlaggedWhileTheirChangeIsHandled_data();
     void pastesShouldBeFlaggedWhileTheirChangeIsHandled();
     void contextMenuPasteShouldBeFlagged();
+    void changeHandlerShouldBeAbleToUndoAPaste();
     void multiLineShouldKeepCrLfBreaks_data();
     void multiLineShouldKeepCrLfBreaks();
     void typedLinesShouldComeBackWithCrLf();
@@ -314,6 +315,26 @@ void TestTextBox::contextMenuPasteShouldBeFlagged()
     QVERIFY(pasteFound);
     QCOMPARE(box->Text(), QStringLiteral("0012345"));
     QCOMPARE(log.pastingAtChange, QList<bool>{true});
+}
+
+void TestTextBox::changeHandlerShouldBeAbleToUndoAPaste()
+{
+    TextBox box;
+    box.setText("0012345");
+    QApplication::clipboard()->setText("abc");
+    int changes = 0;
+    connect(&box, &TextBox::Change, this, [&] {
+        ++changes;
+        if (box.isPasting())
+            box.setText("0012345"); // the rejected paste is taken back from inside its Change
+    });
+    QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+
+    QCOMPARE(box.Text(), QStringLiteral("0012345"));
+    QCOMPARE(static_cast<QLineEdit*>(box.editor())->text(), QStringLiteral("0012345"));
+    QCOMPARE(changes, 2);
+    QTest::keyClicks(&box, "9");
+    QCOMPARE(box.Text(), QStringLiteral("00123459"));
 }
 
 void TestTextBox::multiLineShouldKeepCrLfBreaks_data()
