@@ -140,7 +140,12 @@ DocumentPlugin* DocumentRegistry::load(const QString& path, QString* error)
 
 QString DocumentRegistry::defaultFolder()
 {
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../plugins"));
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const QString beside = programDir.absoluteFilePath(QStringLiteral("../plugins"));
+    const QString installed = programDir.absoluteFilePath(QStringLiteral(TAVRO_INSTALLED_PLUGIN_DIR));
+    if (!QDir(beside).exists() && QDir(installed).exists())
+        return QDir::cleanPath(installed);
+    return QDir::cleanPath(beside);
 }
 
 } // namespace tavro

@@ -51,7 +51,8 @@ public:
     /// Loads the plugin found by find(); null with \a error set when loading fails.
     static DocumentPlugin* load(const QString& path, QString* error);
 
-    /// The plugin folder next to the program: "../plugins" from the folder of the binary.
+    /// The plugin folder next to the program: "../plugins" from the folder of the binary, or
+    /// the installed plugin folder when there is none.
     static QString defaultFolder();
 };
 

@@ -26,7 +26,11 @@ MainWindow::MainWindow(ShellStatusService& status, DocumentFactory factory, cons
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(tr("Tavro"));
     m_mdi->setObjectName(QStringLiteral("documentArea"));
-    m_mdi->setViewMode(QMdiArea::SubWindowView);
+    // Tabs show each window's caption and let the officer move between windows at a glance.
+    m_mdi->setViewMode(QMdiArea::TabbedView);
+    m_mdi->setTabsClosable(true);
+    m_mdi->setTabsMovable(true);
+    m_mdi->setDocumentMode(true);
     setCentralWidget(m_mdi);
     statusBar()->addWidget(m_statusArea, 1);
     createActions();

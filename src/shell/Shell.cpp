@@ -4,6 +4,7 @@
 #include "common/ReferenceData.h"
 #include "common/UserProfile.h"
 #include "common/VeskMessage.h"
+#include "runtime/ScreenPointer.h"
 #include "shell/DocumentWindow.h"
 #include "shell/EmbeddedTransport.h"
 #include "shell/MainWindow.h"
@@ -43,7 +44,11 @@ bool Shell::start(QString* error)
 {
     if (!loadScreen(error))
         return false;
-    if (!(m_options.isEmbedded() ? connectEmbedded(error) : connectRemote(error)))
+    // Opening (and on first use seeding) the store or reaching the server takes a moment.
+    ScreenPointer::instance().setMousePointer(vb::vbHourglass);
+    const bool connected = m_options.isEmbedded() ? connectEmbedded(error) : connectRemote(error);
+    ScreenPointer::instance().setMousePointer(vb::vbDefault);
+    if (!connected)
         return false;
     installServices();
 

@@ -1,0 +1,297 @@
+// An officer's day on the real shell: the real screen plugin, the embedded back end on a fresh
+// SQLite file, the real widgets driven offscreen.
+#include "CurrencyText.h"
+#include "shell/DocumentWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/Shell.h"
+#include "shell/StatusArea.h"
+
+#include <cmath>
+#include <memory>
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tavro;
+
+namespace {
+
+/// What a message box showed before the test answered it.
+struct SeenBox
+{
+    QString text;
+    QString title;
+    bool answered = false;
+};
+
+/// Answers the next modal message box by clicking the button captioned \a button; gives up
+/// after ten seconds (so a box that never comes cannot catch a later one).
+void answerNextBox(const QString& button, SeenBox* seen)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    auto* deadline = new QElapsedTimer;
+    deadline->start();
+    QObject::connect(timer, &QTimer::destroyed, [deadline] { delete deadline; });
+    QObject::connect(timer, &QTimer::timeout, [timer, button, seen, deadline] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (deadline->elapsed() > 10000) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        seen->text = box->text();
+        seen->title = box->windowTitle();
+        const auto buttons = box->buttons();
+        for (QAbstractButton* b : buttons) {
+            if (b->text().remove(u'&') == button) {
+                seen->answered = true;
+                b->click();
+                return;
+            }
+        }
+        box->reject();
+    });
+    timer->start();
+}
+
+} // namespace
+
+class tst_EndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Shell> m_shell;
+    QString m_batch;
+    qint64 m_lastAuditBefore = 0; // the demo data's own audit rows end here
+
+    QWidget* document() const
+    {
+        DocumentWindow* window = m_shell->mainWindow()->activeDocumentWindow();
+        return window ? window->widget() : nullptr;
+    }
+    template <class T> T* control(const char* name) const
+    {
+        T* found = document()->findChild<T*>(QLatin1String(name));
+        if (!found)
+            qWarning("no control %s", name);
+        return found;
+    }
+    QAbstractItemModel* grid() const
+    {
+        auto* view = control<QWidget>("mSdgCnfrmPymt")->findChild<QAbstractItemView*>();
+        return view ? view->model() : nullptr;
+    }
+    int rows() const { return grid() ? grid()->rowCount() : -1; }
+    QString cell(int row, int column) const { return grid()->index(row, column).data().toString(); }
+    bool optionOn(int index) const
+    {
+        return control<QAbstractButton>(index == 0 ? "mOptCnfrmPymt_0" : "mOptCnfrmPymt_1")->isChecked();
+    }
+    void clickLeftEdge(QWidget* box)
+    {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+
+    /// A separate reading connection on the back end's file.
+    QSqlQuery query(const QString& sql, const QVariantList& values = {})
+    {
+        QSqlDatabase db = QSqlDatabase::contains("check") ? QSqlDatabase::database("check")
+                                                          : QSqlDatabase::addDatabase("QSQLITE", "check");
+        if (!db.isOpen()) {
+            db.setDatabaseName(m_shell->databasePath());
+            db.open();
+        }
+        QSqlQuery q(db);
+        q.prepare(sql);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            qWarning() << q.lastError().text();
+        return q;
+    }
+    qint64 scalar(const QString& sql, const QVariantList& values = {})
+    {
+        QSqlQuery q = query(sql, values);
+        return q.next() ? q.value(0).toLongLong() : -1;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+        ShellOptions options;
+        options.database = m_dir.filePath("tavro.sqlite");
+        options.pluginDir = QStringLiteral(TAVRO_PLUGIN_DIR);
+        options.timeoutMs = 20000;
+        m_shell = std::make_unique<Shell>(options);
+        QString error;
+        QVERIFY2(m_shell->start(&error), qPrintable(error));
+        QVERIFY(QTest::qWaitForWindowExposed(m_shell->mainWindow()));
+        m_batch = m_shell->sampleBatch();
+        QVERIFY(!m_batch.isEmpty());
+        m_lastAuditBefore = scalar("SELECT COALESCE(MAX(audit_id), 0) FROM cnfrmtn_audit");
+        QVERIFY(document());
+    }
+
+    void shouldMarkTheWindowAsRunningOnDemoData()
+    {
+        QVERIFY(m_shell->mainWindow()->windowTitle().contains("demo data"));
+        QVERIFY(m_shell->mainWindow()->statusArea()->sourceText().contains("DEMO DATA"));
+        DocumentWindow* window = m_shell->mainWindow()->activeDocumentWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Confirm Payment"));
+    }
+
+    void shouldListTheBatchWithItsTotal()
+    {
+        auto* edit = control<QWidget>("mTxtCnfrmPymt")->findChild<QLineEdit*>();
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, m_batch);
+        QTest::mouseClick(control<QAbstractButton>("mCmdCnfrmPymt_0"), Qt::LeftButton);
+
+        const qint64 expectedRows =
+            scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ?", {m_batch.toLongLong()});
+        QVERIFY(expectedRows > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), int(expectedRows), 20000);
+
+        QSqlQuery receipts = query("SELECT rcpt_nbr FROM rcpt WHERE dly_rcpt_nbr = ? ORDER BY rcpt_nbr",
+                                   {m_batch.toLongLong()});
+        QStringList expectedNumbers;
+        while (receipts.next())
+            expectedNumbers << receipts.value(0).toString();
+        QStringList listed;
+        for (int r = 0; r < rows(); ++r)
+            listed << cell(r, 0);
+        listed.sort();
+        expectedNumbers.sort();
+        QCOMPARE(listed, expectedNumbers);
+
+        const qint64 sum =
+            scalar("SELECT SUM(rcpt_amt) FROM rcpt WHERE dly_rcpt_nbr = ?", {m_batch.toLongLong()});
+        const QString totalText = control<QLabel>("mLblCnfrmPymt_2")->text();
+        const auto total = test::currencyUnits(totalText);
+        QVERIFY2(total, qPrintable(totalText));
+        // The screen shows the locale's decimals; the store keeps ten-thousandths.
+        QVERIFY2(std::abs(*total - sum) < 100, qPrintable(totalText));
+
+        // The officer may save the listed batch: button 7 of this window is on.
+        QTRY_VERIFY(m_shell->mainWindow()->toolbarAction(7)->isEnabled());
+        QVERIFY(optionOn(1));
+    }
+
+    void shouldConfirmTheBatchWithToolbarButton7()
+    {
+        auto* label = control<QLabel>("mLblDataCnfrmPymt_4");
+        clickLeftEdge(control<QAbstractButton>("mChkNbr"));
+        const QRegularExpression numberShape(QStringLiteral("^\\d{7}-\\d$"));
+        QTRY_VERIFY_WITH_TIMEOUT(numberShape.match(label->text()).hasMatch() && label->text() != "0000000-0",
+                                 20000);
+        const QString number = label->text().left(7);
+
+        m_shell->mainWindow()->toolbarAction(7)->trigger();
+
+        // The reply switches the screen to the confirmed receipts and searches again.
+        QTRY_VERIFY_WITH_TIMEOUT(optionOn(0), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(rows() > 0 && !cell(0, 3).trimmed().isEmpty(), 20000);
+        for (int r = 0; r < rows(); ++r)
+            QCOMPARE(cell(r, 3).left(7), number);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr IS NULL",
+                        {m_batch.toLongLong()}),
+                 0);
+    }
+
+    void shouldUnconfirmTheBatchWithAReason()
+    {
+        clickLeftEdge(control<QAbstractButton>("chkToUnconfirm"));
+        QWidget* commentBox = control<QWidget>("txtComment");
+        QWidget* editor = commentBox->findChild<QPlainTextEdit*>();
+        if (!editor)
+            editor = commentBox->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->isEnabled());
+        editor->setFocus();
+        // The box shows the batch's earlier comment; the officer replaces it.
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, QStringLiteral("Deposit slip did not match the bank"));
+
+        SeenBox box;
+        answerNextBox(QStringLiteral("OK"), &box);
+        m_shell->mainWindow()->toolbarAction(7)->trigger();
+        QVERIFY(box.answered);
+        QCOMPARE(box.title, QStringLiteral("Unconfirm This Batch of Receipts"));
+        QVERIFY(box.text.contains(m_batch));
+
+        QTRY_VERIFY_WITH_TIMEOUT(optionOn(1), 20000);
+        const qint64 receipts =
+            scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ?", {m_batch.toLongLong()});
+        QTRY_COMPARE_WITH_TIMEOUT(rows(), int(receipts), 20000);
+        for (int r = 0; r < rows(); ++r)
+            QVERIFY(cell(r, 3).trimmed().isEmpty());
+
+        // Both changes are in the audit, in order, with the reason kept.
+        QSqlQuery audit =
+            query("SELECT action, cmmt_txt FROM cnfrmtn_audit WHERE audit_id > ? AND dly_rcpt_nbr = ? "
+                  "AND user_id = ? ORDER BY audit_id",
+                  {m_lastAuditBefore, m_batch.toLongLong(), m_shell->session().profile.userId});
+        QStringList actions;
+        QString reason;
+        while (audit.next()) {
+            actions << audit.value(0).toString();
+            reason = audit.value(1).toString();
+        }
+        QCOMPARE(actions, (QStringList{"UPD", "UNCONFIRM"}));
+        QCOMPARE(reason, QStringLiteral("Deposit slip did not match the bank"));
+    }
+
+    void shouldKeepTwoWindowsApart()
+    {
+        MainWindow* main = m_shell->mainWindow();
+        DocumentWindow* first = main->activeDocumentWindow();
+        // The listed batch still counts as changed, so leaving the window asks about it.
+        SeenBox box;
+        answerNextBox(QStringLiteral("No"), &box);
+        DocumentWindow* second = main->openDocument();
+        QTRY_VERIFY(box.answered);
+        QVERIFY2(box.text.startsWith("Information on the active window has changed."), qPrintable(box.text));
+        QCOMPARE(box.title, QStringLiteral("Confirm Payment"));
+        QVERIFY(second && second != first);
+        QVERIFY(second->tag() != first->tag());
+        QCOMPARE(second->windowTitle(), QStringLiteral("Confirm Payment"));
+        QTRY_COMPARE(main->activeDocumentWindow(), second);
+        // A fresh screen offers no save, whatever the first window shows.
+        QVERIFY(!main->toolbarAction(7)->isEnabled());
+        QVERIFY(main->toolbarAction(12)->isEnabled());
+        QCOMPARE(rows(), 0);
+    }
+
+    void cleanupTestCase()
+    {
+        m_shell.reset();
+        QSqlDatabase::removeDatabase("check");
+    }
+};
+
+QTEST_MAIN(tst_EndToEnd)
+#include "tst_endtoend.moc"
