@@ -1,5 +1,6 @@
 // An officer's day on the real shell: the real screen plugin, the embedded back end on a fresh
 // SQLite file, the real widgets driven offscreen.
+#include "common/VeskMessage.h"
 #include "CurrencyText.h"
 #include "shell/DocumentWindow.h"
 #include "shell/MainWindow.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -284,6 +286,37 @@ private slots:
         QVERIFY(!main->toolbarAction(7)->isEnabled());
         QVERIFY(main->toolbarAction(12)->isEnabled());
         QCOMPARE(rows(), 0);
+    }
+
+    void shouldCloseAWindowWithAnUnsavedBatchOnlyAfterItsSaveReplied()
+    {
+        // The fresh second window: list the batch and take a number, then close without saving.
+        auto* edit = control<QWidget>("mTxtCnfrmPymt")->findChild<QLineEdit*>();
+        edit->setFocus();
+        QTest::keyClicks(edit, m_batch);
+        QTest::mouseClick(control<QAbstractButton>("mCmdCnfrmPymt_0"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 20000);
+        auto* label = control<QLabel>("mLblDataCnfrmPymt_4");
+        clickLeftEdge(control<QAbstractButton>("mChkNbr"));
+        QTRY_VERIFY_WITH_TIMEOUT(!label->text().isEmpty() && label->text() != "0000000-0", 20000);
+        const QString number = label->text().left(7);
+
+        QStringList order;
+        QPointer<DocumentWindow> window = m_shell->mainWindow()->activeDocumentWindow();
+        connect(VeskMessage::GetInstance(), &VeskMessage::DataReady, this, [&] { order << "reply"; });
+        connect(window, &QObject::destroyed, this, [&] { order << "closed"; });
+
+        SeenBox box;
+        answerNextBox(QStringLiteral("Yes"), &box);
+        m_shell->mainWindow()->toolbarAction(12)->trigger();
+        QVERIFY(box.answered);
+        QCOMPARE(box.text,
+                 QStringLiteral("Confirm Payment data has changed.  Do you wish to save these changes?"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
+        QCOMPARE(order, (QStringList{"reply", "closed"}));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr = ?",
+                        {m_batch.toLongLong(), number}),
+                 scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ?", {m_batch.toLongLong()}));
     }
 
     void cleanupTestCase()
