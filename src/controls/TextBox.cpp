@@ -171,7 +171,12 @@ TextBox::TextBox(QWidget* parent, bool multiLine) : ClassicControl<QWidget>(pare
     createEditor(multiLine, QString());
 }
 
-TextBox::~TextBox() = default;
+TextBox::~TextBox()
+{
+    // Destroying a box whose editor has the focus takes the focus away from the editor while
+    // the box is half destroyed: that is no LostFocus, and no handler may see the box then.
+    blockSignals(true);
+}
 
 QWidget* TextBox::editor() const
 {
