@@ -128,8 +128,10 @@ void TAVRO_CnfrmPymt::mCmdCnfrmPymt_Click(int Index)
             mstrRequestKey = request.RequestKey();
             request.Send();
             mblnTimedOut = false;
+            // An empty grid has no current row: its Null number joins the text as nothing.
+            const QVariant current = grid.Columns(QStringLiteral("Receipt Number")).Value();
             StatusService::instance().ShowStatus(QStringLiteral("Requesting Funds Details for ") +
-                                                 currentReceiptNumber(grid));
+                                                 (current.isNull() ? QString() : vb::CStr(current)));
             break;
         }
         default: // "Persist Data" and "Save Data" are invisible; saving goes through the host.
