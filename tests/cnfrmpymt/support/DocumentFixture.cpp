@@ -2,8 +2,10 @@
 
 #include "controls/CodesCombo.h"
 #include "controls/SSCommand.h"
+#include "controls/SSOleDBGrid.h"
 #include "controls/SSOption.h"
 #include "controls/TextBox.h"
+#include "runtime/ClassicError.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -149,12 +151,122 @@ void DocumentFixture::replyToLast(const QMap<QString, protocol::DataSet>& dataSe
 void DocumentFixture::loadBatch(const QList<ReceiptRecord>& receipts, const protocol::Value& comment,
                                 bool confirmed)
 {
+    // The type first: picking one switches the options back to "Unconfirmed Receipts".
+    selectCode(QStringLiteral("D"));
     clickLeftEdge(document->mOptCnfrmPymt[confirmed ? 0 : 1]);
-    search(QStringLiteral("D"), QStringLiteral("0012345"));
+    document->mTxtCnfrmPymt->setText(QStringLiteral("0012345"));
+    clickCommand(0);
     QMap<QString, protocol::DataSet> sets{{QStringLiteral("RECEIPT"), receiptSet(receipts)}};
     if (!std::holds_alternative<std::monostate>(comment))
         sets.insert(QStringLiteral("CONFIRMATION"), confirmationSet(comment));
     replyToLast(sets);
+}
+
+void FailingStatusService::check(const QString& entry)
+{
+    if (failOn.isEmpty() || !entry.startsWith(failOn) || (failures > 0 && !failAlways))
+        return;
+    ++failures;
+    raiseError(errorNumber, errorText);
+}
+
+void FailingStatusService::ShowStatus(const QString& text)
+{
+    m_inner.ShowStatus(text);
+    check(CallLog::call("ShowStatus", {text}));
+}
+
+void FailingStatusService::ShowWarning(const QString& text)
+{
+    m_inner.ShowWarning(text);
+    check(CallLog::call("ShowWarning", {text}));
+}
+
+void FailingStatusService::EnableToolbarButton(int button, bool enabled, const QString& hostTag)
+{
+    m_inner.EnableToolbarButton(button, enabled, hostTag);
+    check(CallLog::call("EnableToolbarButton", {CallLog::arg(button), CallLog::arg(enabled), hostTag}));
+}
+
+void FailingStatusService::SetReady(bool ready)
+{
+    m_inner.SetReady(ready);
+    check(CallLog::call("SetReady", {CallLog::arg(ready)}));
+}
+
+void FailingFieldUtility::check(const QString& entry)
+{
+    if (failOn.isEmpty() || !entry.startsWith(failOn) || (failures > 0 && !failAlways))
+        return;
+    ++failures;
+    raiseError(errorNumber, errorText);
+}
+
+void FailingFieldUtility::HighlightControl(QWidget* control)
+{
+    m_inner.HighlightControl(control);
+    check(CallLog::call("HighlightControl", {CallLog::arg(control)}));
+}
+
+void FailingFieldUtility::ClearHighlight(QWidget* control)
+{
+    m_inner.ClearHighlight(control);
+    check(CallLog::call("ClearHighlight", {CallLog::arg(control)}));
+}
+
+void FailingFieldUtility::SetupForm(QWidget* form)
+{
+    m_inner.SetupForm(form);
+    check(CallLog::call("SetupForm", {CallLog::arg(form)}));
+}
+
+bool FailingFieldUtility::ValidateNumber(const QString& type, QString& number, QString& message)
+{
+    check(CallLog::call("ValidateNumber", {type, number}));
+    return m_inner.ValidateNumber(type, number, message);
+}
+
+int FailingFieldUtility::CheckDigit(const QString& sevenDigits)
+{
+    check(CallLog::call("CheckDigit", {sevenDigits}));
+    return m_inner.CheckDigit(sevenDigits);
+}
+
+QString FailingFieldUtility::RequestFormNumber(const QString& type, const QString& documentName,
+                                               FormNumberCollection*& ready)
+{
+    check(CallLog::call("RequestFormNumber", {type, documentName}));
+    return m_inner.RequestFormNumber(type, documentName, ready);
+}
+
+bool FailingFieldUtility::FilterKey(const QString& type, TextBox* box, int& keyAscii)
+{
+    check(CallLog::call("FilterKey", {type, CallLog::arg(keyAscii)}));
+    return m_inner.FilterKey(type, box, keyAscii);
+}
+
+QString FailingFieldUtility::CheckReplyErrors(const QString& documentName, const QString& label, int flags)
+{
+    check(CallLog::call("CheckReplyErrors", {documentName, label, CallLog::arg(flags)}));
+    return m_inner.CheckReplyErrors(documentName, label, flags);
+}
+
+QString FailingFieldUtility::GetOfficerName(qint32 officerId, int flags)
+{
+    check(CallLog::call("GetOfficerName", {CallLog::arg(officerId), CallLog::arg(flags)}));
+    return m_inner.GetOfficerName(officerId, flags);
+}
+
+QString FailingFieldUtility::GetCodeDescription(const QString& code, const QString& table)
+{
+    check(CallLog::call("GetCodeDescription", {code, table}));
+    return m_inner.GetCodeDescription(code, table);
+}
+
+QString gridCell(SSOleDBGrid& grid, int row, const QString& column)
+{
+    grid.setBookmark(grid.RowBookmark(row));
+    return grid.Columns(column).Text();
 }
 
 } // namespace tavro::test

@@ -4,6 +4,7 @@
 #include "protocol/Messages.h"
 #include "support/TestEnvironment.h"
 
+#include <functional>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -82,14 +83,15 @@ public:
     void selectCode(const QString& code);
     /// Replaces the number field's text by typing \a text after selecting everything in it.
     void typeNumber(const QString& text);
-    /// Selects \a code, types \a number and clicks "Search".
+    /// Selects \a code, puts \a number into the number field and clicks "Search". The number must
+    /// pass the field's validation, or "Search" stays disabled and the click does nothing.
     void search(const QString& code, const QString& number);
 
     /// Answers the last request sent with \a dataSets and \a errors.
     void replyToLast(const QMap<QString, protocol::DataSet>& dataSets,
                      const QList<protocol::ReplyError>& errors = {});
-    /// Searches for \a number as a daily batch and answers with \a receipts (and, when given, a
-    /// comment), leaving a filled grid.
+    /// Searches for 0012345 as a daily batch ("D"), confirmed or unconfirmed receipts, and answers with \a
+    /// receipts (and, when given, a comment), leaving a filled grid.
     void loadBatch(const QList<ReceiptRecord>& receipts, const protocol::Value& comment = {},
                    bool confirmed = false);
 
@@ -97,5 +99,65 @@ public:
     QWidget host;
     TAVRO_CnfrmPymt* document = nullptr;
 };
+
+/// \brief A status service that passes every call on to \a inner (so it is still recorded) and
+/// throws a ClassicError for the first call whose log entry starts with failOn.
+///
+/// Lets a test make one toolbar or status call of a procedure fail, the way a host whose
+/// window went away would. failOn empty: nothing fails. failures counts the calls made to fail.
+class FailingStatusService final : public StatusService
+{
+public:
+    explicit FailingStatusService(StatusService& inner) : m_inner(inner) {}
+
+    void ShowStatus(const QString& text) override;
+    void ShowWarning(const QString& text) override;
+    void EnableToolbarButton(int button, bool enabled, const QString& hostTag) override;
+    void SetReady(bool ready) override;
+
+    QString failOn;
+    /// Fail every matching call, not only the first.
+    bool failAlways = false;
+    qint32 errorNumber = 440;
+    QString errorText = QStringLiteral("The host window is gone");
+    int failures = 0;
+
+private:
+    void check(const QString& entry);
+    StatusService& m_inner;
+};
+
+/// The same for the field utility: fails the first call whose log entry starts with failOn
+/// ("ClearHighlight(txtComment" fails clearing the comment's mark); others go to \a inner.
+class FailingFieldUtility final : public FieldUtility
+{
+public:
+    explicit FailingFieldUtility(FieldUtility& inner) : m_inner(inner) {}
+
+    void HighlightControl(QWidget* control) override;
+    void ClearHighlight(QWidget* control) override;
+    void SetupForm(QWidget* form) override;
+    bool ValidateNumber(const QString& type, QString& number, QString& message) override;
+    int CheckDigit(const QString& sevenDigits) override;
+    QString RequestFormNumber(const QString& type, const QString& documentName,
+                              FormNumberCollection*& ready) override;
+    bool FilterKey(const QString& type, TextBox* box, int& keyAscii) override;
+    QString CheckReplyErrors(const QString& documentName, const QString& label, int flags) override;
+    QString GetOfficerName(qint32 officerId, int flags) override;
+    QString GetCodeDescription(const QString& code, const QString& table) override;
+
+    QString failOn;
+    bool failAlways = false;
+    qint32 errorNumber = 440;
+    QString errorText = QStringLiteral("The field utility failed");
+    int failures = 0;
+
+private:
+    void check(const QString& entry);
+    FieldUtility& m_inner;
+};
+
+/// Text of grid row \a row (0-based) in column \a column; moves the grid's current row there.
+QString gridCell(SSOleDBGrid& grid, int row, const QString& column);
 
 } // namespace tavro::test
