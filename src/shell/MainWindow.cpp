@@ -145,10 +145,11 @@ QList<DocumentWindow*> MainWindow::documentWindows() const
     return windows;
 }
 
-void MainWindow::setSource(const QString& description, bool demo)
+void MainWindow::setSource(const QString& description, SourceState state)
 {
-    m_statusArea->setSource(description, demo);
-    setWindowTitle(demo ? tr("Tavro — %1 [demo data]").arg(m_caption) : tr("Tavro — %1").arg(m_caption));
+    m_statusArea->setSource(description, state != SourceState::Live);
+    setWindowTitle(state == SourceState::Demo ? tr("Tavro — %1 [demo data]").arg(m_caption)
+                                              : tr("Tavro — %1").arg(m_caption));
 }
 
 void MainWindow::onButton(int button)

@@ -42,8 +42,14 @@ public:
     QMdiArea* mdiArea() const { return m_mdi; }
     StatusArea* statusArea() const { return m_statusArea; }
 
-    /// Names the data source in the status area and the title; \a demo marks it as demo data.
-    void setSource(const QString& description, bool demo);
+    enum class SourceState
+    {
+        Live,   ///< a real back end, connected
+        Demo,   ///< demo data: marked in the status area and the title
+        Offline ///< the connection is lost and being restored
+    };
+    /// Names the data source in the status area (and the title for demo data).
+    void setSource(const QString& description, SourceState state);
 
 signals:
     void documentOpened(tavro::DocumentWindow* window);

@@ -8,14 +8,19 @@
 #include "shell/DocumentWindow.h"
 #include "shell/EmbeddedTransport.h"
 #include "shell/MainWindow.h"
+#include "shell/RemoteTransport.h"
 #include "shell/ScreenDriver.h"
 #include "shell/ServerBackend.h"
 #include "shell/ShellStatusService.h"
 #include "shell/StatusArea.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QImageWriter>
+#include <QLineEdit>
 #include <QLoggingCategory>
 
 namespace tavro {
@@ -55,7 +60,8 @@ bool Shell::start(QString* error)
     m_window = std::make_unique<MainWindow>(
         *m_status, [this](QWidget* parent) { return m_plugin->createDocument(parent); },
         m_registration.caption);
-    m_window->setSource(m_sourceText, m_options.isEmbedded());
+    m_window->setSource(m_sourceText, m_options.isEmbedded() ? MainWindow::SourceState::Demo
+                                                             : MainWindow::SourceState::Live);
     m_window->resize(1180, 760);
     m_window->show();
     if (!m_window->openDocument()) {

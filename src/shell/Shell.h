@@ -53,6 +53,8 @@ private:
     bool loadScreen(QString* error);
     bool connectEmbedded(QString* error);
     bool connectRemote(QString* error);
+    /// Asks for user and password (user pre-filled); false when the officer cancels.
+    bool askCredentials(QString* user, QString* password) const;
     void installServices();
 
     ShellOptions m_options;

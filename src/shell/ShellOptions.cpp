@@ -19,8 +19,11 @@ void ShellOptions::addTo(QCommandLineParser& parser)
                       QStringLiteral("Back end to sign in to (ws://host:port or wss://host:port); "
                                      "saved setting \"server\"."),
                       QStringLiteral("url")});
-    parser.addOption({QStringLiteral("user"), QStringLiteral("User for --server (asked when missing)."),
-                      QStringLiteral("name")});
+    parser.addOption(
+        {QStringLiteral("user"),
+         QStringLiteral("User for --server (asked when missing; the password is asked too unless "
+                        "TAVRO_PASSWORD holds it)."),
+         QStringLiteral("name")});
     parser.addOption(
         {QStringLiteral("db"),
          QStringLiteral("SQLite file of the embedded back end (created with demo data when new)."),

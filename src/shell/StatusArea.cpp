@@ -13,7 +13,7 @@ const char* const ReadyLight =
     "QLabel { background: #2fa84f; border: 1px solid #1d6b32; border-radius: 6px; }";
 const char* const BusyLight =
     "QLabel { background: #d9a400; border: 1px solid #8a6800; border-radius: 6px; }";
-const char* const DemoBadge =
+const char* const AlertBadge =
     "QLabel { padding: 1px 6px; color: white; background: #b3261e; font-weight: bold; border-radius: 3px; }";
 const char* const SourceBadge = "QLabel { padding: 1px 6px; color: #1b3a5c; }";
 } // namespace
@@ -51,10 +51,10 @@ void StatusArea::setReady(bool ready)
     m_light->setToolTip(ready ? tr("Ready") : tr("Waiting for the server"));
 }
 
-void StatusArea::setSource(const QString& text, bool demo)
+void StatusArea::setSource(const QString& text, bool alert)
 {
     m_source->setText(text);
-    m_source->setStyleSheet(QLatin1String(demo ? DemoBadge : SourceBadge));
+    m_source->setStyleSheet(QLatin1String(alert ? AlertBadge : SourceBadge));
     m_source->setVisible(!text.isEmpty());
 }
 

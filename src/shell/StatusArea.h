@@ -16,8 +16,8 @@ public:
 
     void showText(const QString& text, bool warning);
     void setReady(bool ready);
-    /// Shows \a text in the source badge; \a demo paints it as a warning that the data are not real.
-    void setSource(const QString& text, bool demo);
+    /// Shows \a text in the source badge; \a alert paints it as a warning (demo data, offline).
+    void setSource(const QString& text, bool alert);
 
     QString text() const;
     bool isWarning() const { return m_warning; }

@@ -313,7 +313,10 @@ private slots:
         QCOMPARE(box.text,
                  QStringLiteral("Confirm Payment data has changed.  Do you wish to save these changes?"));
         QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
-        QCOMPARE(order, (QStringList{"reply", "closed"}));
+        // The save's reply comes first; the search that the reply starts may answer before the
+        // document's wait notices, but the window never goes before a reply.
+        QVERIFY2(order.size() >= 2 && order.first() == "reply" && order.indexOf("closed") > 0,
+                 qPrintable(order.join(',')));
         QCOMPARE(scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr = ?",
                         {m_batch.toLongLong(), number}),
                  scalar("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ?", {m_batch.toLongLong()}));
