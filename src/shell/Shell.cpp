@@ -131,11 +131,53 @@ bool Shell::connectEmbedded(QString* error)
 
 bool Shell::connectRemote(QString* error)
 {
-    if (error)
-        *error =
-            QStringLiteral("Signing in to %1 needs the WebSocket transport, which this build does not have.")
-                .arg(m_options.server.toString());
-    return false;
+    QString user = m_options.user;
+    QString password = qEnvironmentVariable("TAVRO_PASSWORD");
+    if (user.isEmpty() || password.isEmpty()) {
+        if (!askCredentials(&user, &password)) {
+            if (error)
+                *error = QStringLiteral("Sign-in to %1 was cancelled.").arg(m_options.server.toString());
+            return false;
+        }
+    }
+    auto transport = std::make_unique<RemoteTransport>(m_options.server, user, password);
+    if (!transport->signIn(std::max(m_options.timeoutMs, 5000), error))
+        return false;
+    m_session = transport->session();
+    m_reference = transport->reference();
+    m_sourceText = tr("%1 — signed in as %2").arg(m_options.server.toString(), m_session.profile.userId);
+    RemoteTransport* remote = transport.get();
+    connect(remote, &RemoteTransport::onlineChanged, this, [this](bool online, const QString& detail) {
+        if (m_window)
+            m_window->setSource(online ? m_sourceText : tr("OFFLINE — %1, reconnecting").arg(detail),
+                                online ? MainWindow::SourceState::Live : MainWindow::SourceState::Offline);
+    });
+    m_transport = std::move(transport);
+    return true;
+}
+
+bool Shell::askCredentials(QString* user, QString* password) const
+{
+    QDialog dialog;
+    dialog.setWindowTitle(tr("Sign in to %1").arg(m_options.server.toString()));
+    auto* userEdit = new QLineEdit(*user, &dialog);
+    userEdit->setObjectName(QStringLiteral("signInUser"));
+    auto* passwordEdit = new QLineEdit(&dialog);
+    passwordEdit->setObjectName(QStringLiteral("signInPassword"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(tr("&User:"), userEdit);
+    form->addRow(tr("&Password:"), passwordEdit);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    (user->isEmpty() ? userEdit : passwordEdit)->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *user = userEdit->text().trimmed();
+    *password = passwordEdit->text();
+    return !user->isEmpty();
 }
 
 void Shell::installServices()
