@@ -11,12 +11,14 @@
 #include "controls/SSFrame.h"
 #include "controls/SSOleDBGrid.h"
 #include "controls/SSOption.h"
+#include "controls/SSResizer.h"
 #include "controls/TextBox.h"
 #include "runtime/MessageBox.h"
 #include "runtime/ScreenPointer.h"
 #include "support/DocumentFixture.h"
 
 #include <QAbstractItemView>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -117,6 +119,8 @@ private slots:
     void beforeUnload();
     void getFormNumber_data();
     void getFormNumber();
+    void resizeRequest_data();
+    void resizeRequest();
     void readOnly_data();
     void readOnly();
     void errorReportedOnceWithLabel_data();
@@ -745,6 +749,45 @@ void TestDocument::getFormNumber()
     QVERIFY(d.mFraCnfrmPymt[2]->Enabled());
     QVERIFY(f.env.log.containsInOrder({QStringLiteral("CheckDigit(%1)").arg(formatted),
                                        "ClearHighlight(mLblDataCnfrmPymt_4)", "ClearHighlight(mChkNbr)"}));
+    QVERIFY(f.env.errors.reports.isEmpty());
+}
+
+void TestDocument::resizeRequest_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("resized");
+    QTest::addColumn<bool>("keepsItsSize");
+
+    QTest::newRow("command button") << "mCmdCnfrmPymt_0" << false << false;
+    QTest::newRow("standard button") << "plain button" << false << false;
+    QTest::newRow("date picker") << "dtpConfimDate" << false << true;
+    QTest::newRow("grid") << "mSdgCnfrmPymt" << true << false;
+    QTest::newRow("text box") << "txtComment" << true << false;
+    QTest::newRow("option") << "mOptCnfrmPymt_0" << true << false;
+}
+
+void TestDocument::resizeRequest()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, resized);
+    QFETCH(bool, keepsItsSize);
+
+    DocumentFixture f;
+    f.show();
+    QPushButton plain(f.document);
+    plain.setGeometry(10, 10, 80, 24);
+    QWidget* widget = control == QLatin1String("plain button") ? &plain : f.child(control);
+    QVERIFY(widget);
+    ResizeRequest request;
+    request.NewWidth = 999.5f;
+    request.NewHeight = 777.5f;
+
+    f.document->SsResizer1_BeforeResize(widget, request);
+
+    QVERIFY(!request.ScaleFont);
+    QCOMPARE(request.ResizeControl, resized);
+    QCOMPARE(request.NewWidth, keepsItsSize ? float(widget->width()) : 999.5f);
+    QCOMPARE(request.NewHeight, keepsItsSize ? float(widget->height()) : 777.5f);
     QVERIFY(f.env.errors.reports.isEmpty());
 }
 

@@ -91,6 +91,7 @@ private slots:
     void anyClickClearsRequestFlags();
     void timeoutFor_data();
     void timeoutFor();
+    void timeoutOfAnotherWindow();
     void loadReceipts_data();
     void loadReceipts();
     void loadReceiptsWithBadOfficerId();
@@ -387,6 +388,39 @@ void TestMessaging::timeoutFor()
     QCOMPARE(d.mblnTimedOut, mine);
 }
 
+void TestMessaging::timeoutOfAnotherWindow()
+{
+    // Two windows of the same screen share the document name; each acts on its own requests only.
+    DocumentFixture f(QStringLiteral("WIN-A"));
+    f.show();
+    QWidget otherHost;
+    otherHost.setProperty("Tag", QStringLiteral("WIN-B"));
+    otherHost.setWindowTitle(QStringLiteral("Confirm Payment"));
+    auto* other = new TAVRO_CnfrmPymt(&otherHost);
+    otherHost.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&otherHost));
+
+    sendSearch(f, QStringLiteral("D"), 1);
+    const QString mine = f.transport().lastRequest().key;
+    other->mTxtCnfrmPymt->setText(QStringLiteral("0054321"));
+    other->mCmdCnfrmPymt_Click(0);
+    const QString theirs = f.transport().lastRequest().key;
+    QVERIFY(mine != theirs);
+
+    QVERIFY(f.transport().deliverTimeout(theirs));
+    QVERIFY(other->mblnTimedOut);
+    QVERIFY(!f.document->mblnTimedOut);
+    QVERIFY(f.document->mblnSearchPending);
+    QCOMPARE(f.env.messageBox.shown.size(), 1); // the other window's error box only
+
+    f.transport().deliverReply(
+        mine, {{QStringLiteral("RECEIPT"), receiptSet({receipt("1001", QDate(2024, 3, 1), "10")})}});
+    QCOMPARE(f.document->mSdgCnfrmPymt->Rows(), 1);
+    QCOMPARE(other->mSdgCnfrmPymt->Rows(), 0);
+    QVERIFY(!f.document->mblnSearchPending);
+    QVERIFY(f.env.errors.reports.isEmpty());
+}
+
 void TestMessaging::loadReceipts_data()
 {
     QTest::addColumn<ReceiptRecord>("record");
@@ -519,6 +553,10 @@ void TestMessaging::calculateGridTotals_data()
     QTest::newRow("dates that are not dates")
         << QStringList{money(10000), money(10000), money(10000)} << QStringList{"soon", date(2024, 1, 15), ""}
         << 1 << qint64(30000) << QDate(2024, 1, 15) << true;
+    // What an officer or the back end may leave in a cell: numbers without the currency sign.
+    QTest::newRow("plain numbers") << QStringList{"12.50", "1,000", "7"}
+                                   << QStringList{date(2024, 3, 1), date(2024, 3, 1), date(2024, 3, 1)} << 1
+                                   << qint64(10195000) << QDate(2024, 3, 1) << true;
     QTest::newRow("equal latest dates") << QStringList{money(100), money(100), money(100)}
                                         << QStringList{date(2024, 3, 5), date(2024, 3, 1), date(2024, 3, 5)}
                                         << 1 << qint64(300) << QDate(2024, 3, 5) << true;
