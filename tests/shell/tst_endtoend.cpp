@@ -1,5 +1,6 @@
 // An officer's day on the real shell: the real screen plugin, the embedded back end on a fresh
 // SQLite file, the real widgets driven offscreen.
+#include "BoxAnswer.h"
 #include "common/VeskMessage.h"
 #include "CurrencyText.h"
 #include "shell/DocumentWindow.h"
@@ -13,10 +14,8 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRegularExpression>
@@ -26,56 +25,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 using namespace tavro;
-
-namespace {
-
-/// What a message box showed before the test answered it.
-struct SeenBox
-{
-    QString text;
-    QString title;
-    bool answered = false;
-};
-
-/// Answers the next modal message box by clicking the button captioned \a button; gives up
-/// after ten seconds (so a box that never comes cannot catch a later one).
-void answerNextBox(const QString& button, SeenBox* seen)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    auto* deadline = new QElapsedTimer;
-    deadline->start();
-    QObject::connect(timer, &QTimer::destroyed, [deadline] { delete deadline; });
-    QObject::connect(timer, &QTimer::timeout, [timer, button, seen, deadline] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (deadline->elapsed() > 10000) {
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        seen->text = box->text();
-        seen->title = box->windowTitle();
-        const auto buttons = box->buttons();
-        for (QAbstractButton* b : buttons) {
-            if (b->text().remove(u'&') == button) {
-                seen->answered = true;
-                b->click();
-                return;
-            }
-        }
-        box->reject();
-    });
-    timer->start();
-}
-
-} // namespace
 
 class tst_EndToEnd : public QObject
 {
@@ -238,12 +189,11 @@ private slots:
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(editor, QStringLiteral("Deposit slip did not match the bank"));
 
-        SeenBox box;
-        answerNextBox(QStringLiteral("OK"), &box);
+        const auto box = test::answerNextBox(QStringLiteral("OK"));
         m_shell->mainWindow()->toolbarAction(7)->trigger();
-        QVERIFY(box.answered);
-        QCOMPARE(box.title, QStringLiteral("Unconfirm This Batch of Receipts"));
-        QVERIFY(box.text.contains(m_batch));
+        QVERIFY(box->answered);
+        QCOMPARE(box->title, QStringLiteral("Unconfirm This Batch of Receipts"));
+        QVERIFY(box->text.contains(m_batch));
 
         QTRY_VERIFY_WITH_TIMEOUT(optionOn(1), 20000);
         const qint64 receipts =
@@ -272,12 +222,12 @@ private slots:
         MainWindow* main = m_shell->mainWindow();
         DocumentWindow* first = main->activeDocumentWindow();
         // The listed batch still counts as changed, so leaving the window asks about it.
-        SeenBox box;
-        answerNextBox(QStringLiteral("No"), &box);
+        const auto box = test::answerNextBox(QStringLiteral("No"));
         DocumentWindow* second = main->openDocument();
-        QTRY_VERIFY(box.answered);
-        QVERIFY2(box.text.startsWith("Information on the active window has changed."), qPrintable(box.text));
-        QCOMPARE(box.title, QStringLiteral("Confirm Payment"));
+        QTRY_VERIFY(box->answered);
+        QVERIFY2(box->text.startsWith("Information on the active window has changed."),
+                 qPrintable(box->text));
+        QCOMPARE(box->title, QStringLiteral("Confirm Payment"));
         QVERIFY(second && second != first);
         QVERIFY(second->tag() != first->tag());
         QCOMPARE(second->windowTitle(), QStringLiteral("Confirm Payment"));
@@ -306,11 +256,10 @@ private slots:
         connect(VeskMessage::GetInstance(), &VeskMessage::DataReady, this, [&] { order << "reply"; });
         connect(window, &QObject::destroyed, this, [&] { order << "closed"; });
 
-        SeenBox box;
-        answerNextBox(QStringLiteral("Yes"), &box);
+        const auto box = test::answerNextBox(QStringLiteral("Yes"));
         m_shell->mainWindow()->toolbarAction(12)->trigger();
-        QVERIFY(box.answered);
-        QCOMPARE(box.text,
+        QVERIFY(box->answered);
+        QCOMPARE(box->text,
                  QStringLiteral("Confirm Payment data has changed.  Do you wish to save these changes?"));
         QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
         // The save's reply comes first; the search that the reply starts may answer before the
