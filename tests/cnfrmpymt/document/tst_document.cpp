@@ -113,6 +113,7 @@ private slots:
     void gridClick();
     void dataChanged_data();
     void dataChanged();
+    void dataChangedFollowsTheTypedNumber();
     void clearingOperations_data();
     void clearingOperations();
     void beforeUnload_data();
@@ -580,6 +581,30 @@ void TestDocument::dataChanged()
     d.mblnSavePending = savePending;
 
     QCOMPARE(d.DataChanged(), expected);
+    QVERIFY(f.env.errors.reports.isEmpty());
+}
+
+void TestDocument::dataChangedFollowsTheTypedNumber()
+{
+    DocumentFixture f;
+    f.show();
+    TAVRO_CnfrmPymt& d = *f.document;
+    f.typeNumber(QStringLiteral("0012345"));
+    QCOMPARE(d.mTxtCnfrmPymt->Text(), QStringLiteral("0012345"));
+    QVERIFY(d.mCmdCnfrmPymt[0]->Enabled());
+    QVERIFY(!d.DataChanged());
+
+    f.clickCommand(0);
+    QCOMPARE(f.transport().sent.size(), 1);
+    f.replyToLast({{QStringLiteral("RECEIPT"), receiptSet({receipt("1001", QDate(2024, 3, 1), "10")})}});
+    QVERIFY(d.DataChanged());
+
+    // Another number typed after the search: the list no longer belongs to it.
+    f.typeNumber(QStringLiteral("0054321"));
+    QVERIFY(!d.DataChanged());
+    // Back to the searched number, with its check digit this time.
+    d.mTxtCnfrmPymt->setText(QStringLiteral("0012345-6"));
+    QVERIFY(d.DataChanged());
     QVERIFY(f.env.errors.reports.isEmpty());
 }
 

@@ -628,8 +628,10 @@ void TestMessaging::addressee()
                         {});
     f.env.log.clear();
 
+    d.mblnSaveReplied = false;
     d.mVeskMessage_DataReady(name);
 
+    QCOMPARE(d.mblnSaveReplied, accepted);
     QCOMPARE(f.env.log.matching(QStringLiteral("SetReady(true)")).size(), accepted ? 1 : 0);
     QCOMPARE(f.env.log.matching(QStringLiteral("CheckReplyErrors(")).size(), accepted ? 1 : 0);
     QCOMPARE(d.mblnSearchPending, !accepted);
