@@ -56,9 +56,6 @@ private slots:
             << loaderMetaData(iid, entry(lib, "5.12", GoodInterface)) << QStringList{};
         QTest::newRow("interface id in small letters")
             << loaderMetaData(iid, entry(lib, "5.1", GoodInterface.toLower())) << QStringList{};
-        QTest::newRow("other plugin interface")
-            << loaderMetaData("org.example.Other", entry(lib, "5.1", GoodInterface))
-            << QStringList{"org.example.Other", iid};
         QTest::newRow("no plugin interface")
             << loaderMetaData("", entry(lib, "5.1", GoodInterface)) << QStringList{"none"};
         QTest::newRow("wrong interface id")
@@ -68,10 +65,6 @@ private slots:
                                               << QStringList{"interface identifier", "none"};
         QTest::newRow("older major version")
             << loaderMetaData(iid, entry(lib, "4.9", GoodInterface)) << QStringList{"version 4.9", "5.1"};
-        QTest::newRow("newer major version")
-            << loaderMetaData(iid, entry(lib, "6.0", GoodInterface)) << QStringList{"version 6.0", "5.1"};
-        QTest::newRow("older minor version")
-            << loaderMetaData(iid, entry(lib, "5.0", GoodInterface)) << QStringList{"version 5.0", "5.1"};
         QTest::newRow("version without minor") << loaderMetaData(iid, entry(lib, "5", GoodInterface))
                                                << QStringList{"no readable version", "5.1"};
         QTest::newRow("version with text") << loaderMetaData(iid, entry(lib, "5.1-beta", GoodInterface))

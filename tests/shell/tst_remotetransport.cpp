@@ -120,23 +120,6 @@ private slots:
         QTRY_COMPARE(lost.size(), 1);
     }
 
-    void shouldCarryRequestsAndReplies()
-    {
-        RemoteTransport transport(url(), "demo", "demo");
-        QVERIFY(transport.signIn(10000, nullptr));
-        QSignalSpy replies(&transport, &MessageTransport::replyReceived);
-        transport.send(searchRequest("K1", m_batch));
-        transport.send(searchRequest("K2", "9999999"));
-        QTRY_COMPARE(replies.size(), 2);
-        QMap<QString, protocol::Reply> byKey;
-        for (const auto& args : replies)
-            byKey.insert(args.at(0).value<protocol::Reply>().key, args.at(0).value<protocol::Reply>());
-        QVERIFY(byKey.value("K1").dataSets.contains("RECEIPT"));
-        QVERIFY(!byKey.value("K1").dataSets.value("RECEIPT").records.isEmpty());
-        // A batch that does not exist: no receipts data set at all.
-        QVERIFY(!byKey.value("K2").dataSets.contains("RECEIPT"));
-    }
-
     void shouldEndRequestsWhenTheServerGoesAndResumeWhenItIsBack()
     {
         RemoteTransport transport(url(), "demo", "demo");

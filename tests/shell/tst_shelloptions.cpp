@@ -96,22 +96,6 @@ private slots:
         QCOMPARE(options->timeoutMs, timeoutMs);
         QCOMPARE(options->database, database);
     }
-
-    void shouldOfferWhatAnOperatorNeeds_data()
-    {
-        QTest::addColumn<QString>("option");
-        for (const char* name :
-             {"help", "version", "server", "user", "db", "timeout", "plugin-dir", "screenshot", "batch"})
-            QTest::newRow(name) << QString::fromLatin1(name);
-    }
-
-    void shouldOfferWhatAnOperatorNeeds()
-    {
-        QFETCH(QString, option);
-        QCommandLineParser parser;
-        ShellOptions::addTo(parser);
-        QVERIFY(parser.helpText().contains("--" + option));
-    }
 };
 
 QTEST_MAIN(tst_ShellOptions)

@@ -180,36 +180,6 @@ private slots:
         QVERIFY(!window.toolbarAction(7)->isEnabled());
         QVERIFY(window.toolbarAction(14)->isEnabled());
     }
-
-    void shouldCarryNumbersIconsTooltipsAndShortcuts_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QKeySequence>("shortcut");
-        QTest::newRow("6 New") << 6 << QKeySequence(QKeySequence::New);
-        QTest::newRow("7 Save") << 7 << QKeySequence(QKeySequence::Save);
-        QTest::newRow("8 Delete") << 8 << QKeySequence(QStringLiteral("Ctrl+D"));
-        QTest::newRow("9 Print") << 9 << QKeySequence(QKeySequence::Print);
-        QTest::newRow("12 Close") << 12 << QKeySequence(QStringLiteral("Ctrl+W"));
-        QTest::newRow("14 Export") << 14 << QKeySequence(QStringLiteral("Ctrl+E"));
-    }
-
-    void shouldCarryNumbersIconsTooltipsAndShortcuts()
-    {
-        QFETCH(int, button);
-        QFETCH(QKeySequence, shortcut);
-        ShellStatusService status;
-        MainWindow window(status, {}, QStringLiteral("Confirm Payment"));
-        QAction* action = window.toolbarAction(button);
-        QVERIFY(action);
-        QCOMPARE(action->data().toInt(), button);
-        QVERIFY(!action->icon().isNull());
-        QVERIFY(!action->toolTip().isEmpty());
-        QCOMPARE(action->shortcut(), shortcut);
-        // No two buttons share a shortcut.
-        for (int other : {6, 7, 8, 9, 12, 14})
-            if (other != button)
-                QVERIFY(window.toolbarAction(other)->shortcut() != shortcut);
-    }
 };
 
 QTEST_MAIN(tst_StatusService)
