@@ -69,14 +69,6 @@ template <std::size_t N> void addColumns(SSOleDBGrid& grid, const ColumnDef (&co
     }
 }
 
-// An empty cell counts as zero; anything else must read as an amount of the locale.
-Currency cellAmount(const QString& text, const QLocale& locale)
-{
-    if (vb::Trim(text).isEmpty())
-        return Currency();
-    return vb::CCur(QVariant(text), locale);
-}
-
 } // namespace
 
 TAVRO_FundsDet& TAVRO_FundsDet::Load()
@@ -111,6 +103,10 @@ TAVRO_FundsDet::TAVRO_FundsDet() : QDialog(nullptr)
     setObjectName(QStringLiteral("TAVRO_FundsDet"));
     setWindowTitle(QStringLiteral("Funds Detail"));
     setModal(true);
+    // The form is laid out in twips for the classic 8-point dialog font; the captions fit it.
+    QFont formFont = font();
+    formFont.setPointSize(8);
+    setFont(formFont);
     createControls();
 }
 
@@ -223,6 +219,10 @@ void TAVRO_FundsDet::calculate(const QString& label, int gridIndex, bool tickedO
         const int rows = grid.Rows();
         if (rows >= 1) {
             const QLocale locale = QLocale::system();
+            if (locale.name() != m_amountsLocale) {
+                m_amounts.clear();
+                m_amountsLocale = locale.name();
+            }
             SSColumn& amount = grid.Columns(kAmountColumn);
             SSColumn& tick = grid.Columns(kTickColumn);
             grid.MoveFirst();
@@ -239,6 +239,17 @@ void TAVRO_FundsDet::calculate(const QString& label, int gridIndex, bool tickedO
         }
         mLblDataFundsDet[static_cast<std::size_t>(valueLabel)]->setCaption(formatCurrency(sum));
     });
+}
+
+// An empty cell counts as zero; anything else must read as an amount of the locale.
+Currency TAVRO_FundsDet::cellAmount(const QString& text, const QLocale& locale)
+{
+    const auto known = m_amounts.constFind(text);
+    if (known != m_amounts.cend())
+        return Currency::fromUnits(*known);
+    const Currency amount = vb::Trim(text).isEmpty() ? Currency() : vb::CCur(QVariant(text), locale);
+    m_amounts.insert(text, amount.units());
+    return amount;
 }
 
 void TAVRO_FundsDet::CalculateChecksTotal()

@@ -2,10 +2,13 @@
 
 #include <array>
 #include <QDialog>
+#include <QHash>
+#include <QLocale>
 #include <QString>
 
 namespace tavro {
 
+class Currency;
 class Label;
 class SSCommand;
 class SSFrame;
@@ -90,6 +93,12 @@ private:
     void SetGridBolding(SSOleDBGrid& Grid);
     void calculate(const QString& label, int grid, bool tickedOnly, int valueLabel, Redraw redraw);
     void showDifference(int totalLabel, int reconciledLabel, int differenceLabel);
+    Currency cellAmount(const QString& text, const QLocale& locale);
+
+    /// Amount texts already read back, for the system locale named m_amountsLocale. Every tick
+    /// totals the whole grid again; reading each text once keeps that within a frame.
+    QHash<QString, qint64> m_amounts; ///< in ten-thousandths
+    QString m_amountsLocale;
 };
 
 } // namespace tavro

@@ -113,6 +113,10 @@ TAVRO_RcptDet::TAVRO_RcptDet() : QDialog(nullptr)
     setObjectName(QStringLiteral("TAVRO_RcptDet"));
     setWindowTitle(QStringLiteral("Receipt Details"));
     setModal(true);
+    // The form is laid out in twips for the classic 8-point dialog font; the captions fit it.
+    QFont formFont = font();
+    formFont.setPointSize(8);
+    setFont(formFont);
     createControls();
 }
 
@@ -142,7 +146,7 @@ void TAVRO_RcptDet::createControls()
     } captions[] = {{0, "Receipt #:", 180}, {2, "Receipt Date:", 420}, {4, "Total Receipt Amount:", 660}};
     for (const auto& c : captions) {
         mLblRcptDet[c.index] = newLabel(frame, QStringLiteral("mLblRcptDet_%1").arg(c.index),
-                                        QString::fromLatin1(c.caption), twipsRect(120, c.top, 1755, 240));
+                                        QString::fromLatin1(c.caption), twipsRect(60, c.top, 1845, 240));
         Label* value = newLabel(frame, QStringLiteral("mLblDataRcptDet_%1").arg(c.index + 1), QString(),
                                 twipsRect(1920, c.top, 120, 240));
         value->setAutoSize(true);
