@@ -25,6 +25,11 @@ public:
     int rowCount() const;
     /// Waits (handling events) until the grid lists rows or \a timeoutMs passes; the row count.
     int waitForRows(int timeoutMs);
+    /// Selects grid row \a row as a click on it would; false when there is no such row.
+    bool selectRow(int row);
+    /// Presses the command \a buttonName, waits for the modal form it opens, saves a picture of
+    /// it to \a file and closes it; false when no form came within \a timeoutMs.
+    bool captureForm(const QString& buttonName, const QString& file, int timeoutMs);
 
 private:
     QPointer<QWidget> m_document;

@@ -14,6 +14,7 @@
 #include "shell/ShellStatusService.h"
 #include "shell/StatusArea.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -208,6 +209,22 @@ bool Shell::takeScreenshot(const QString& file, QString* error)
     }
     if (driver.waitForRows(m_options.timeoutMs + 2000) == 0)
         qCWarning(lcShell) << "batch" << batch << "listed no rows; the picture shows an empty list";
+    if (!m_options.formScreenshots.isEmpty()) {
+        // The forms first, so the main picture shows the list as the officer left it.
+        QDir().mkpath(m_options.formScreenshots);
+        const QDir dir(m_options.formScreenshots);
+        driver.selectRow(0);
+        QCoreApplication::processEvents();
+        if (!driver.captureForm(QStringLiteral("mCmdCnfrmPymt_2"),
+                                dir.filePath(QStringLiteral("receipt-details.png")),
+                                m_options.timeoutMs + 2000))
+            qCWarning(lcShell) << "no Receipt Details picture";
+        driver.selectRow(0);
+        QCoreApplication::processEvents();
+        if (!driver.captureForm(QStringLiteral("mCmdCnfrmPymt_3"),
+                                dir.filePath(QStringLiteral("funds-detail.png")), m_options.timeoutMs + 2000))
+            qCWarning(lcShell) << "no Funds Detail picture";
+    }
     const QPixmap picture = m_window->grab();
     const QFileInfo info(file);
     QDir().mkpath(info.absolutePath());

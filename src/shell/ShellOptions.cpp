@@ -39,6 +39,10 @@ void ShellOptions::addTo(QCommandLineParser& parser)
                       QStringLiteral("Save a picture of the main window with a batch loaded, then quit."),
                       QStringLiteral("file")});
     parser.addOption(
+        {QStringLiteral("screenshot-forms"),
+         QStringLiteral("With --screenshot: also save receipt-details.png and funds-detail.png here."),
+         QStringLiteral("dir")});
+    parser.addOption(
         {QStringLiteral("batch"),
          QStringLiteral("Daily batch to search before --screenshot (default: the first unconfirmed)."),
          QStringLiteral("number")});
@@ -99,6 +103,12 @@ std::optional<ShellOptions> ShellOptions::read(const QCommandLineParser& parser,
     }
     options.pluginDir = parser.value(QStringLiteral("plugin-dir"));
     options.screenshot = parser.value(QStringLiteral("screenshot"));
+    options.formScreenshots = parser.value(QStringLiteral("screenshot-forms"));
+    if (!options.formScreenshots.isEmpty() && options.screenshot.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("--screenshot-forms goes with --screenshot.");
+        return std::nullopt;
+    }
     options.batch = parser.value(QStringLiteral("batch")).trimmed();
     if (!options.batch.isEmpty() &&
         !std::all_of(options.batch.cbegin(), options.batch.cend(), [](QChar c) { return c.isDigit(); })) {

@@ -21,6 +21,8 @@ struct ShellOptions
     QString pluginDir;
     /// Saves a picture of the main window here once a batch is shown, then quits.
     QString screenshot;
+    /// Saves pictures of the Receipt Details and Funds Detail forms into this folder too.
+    QString formScreenshots;
     /// The batch searched before the picture is taken; empty picks the first unconfirmed one.
     QString batch;
     int timeoutMs = 30000;

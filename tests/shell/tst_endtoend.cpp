@@ -5,6 +5,7 @@
 #include "CurrencyText.h"
 #include "shell/DocumentWindow.h"
 #include "shell/MainWindow.h"
+#include "shell/ScreenDriver.h"
 #include "shell/Shell.h"
 #include "shell/StatusArea.h"
 
@@ -14,8 +15,11 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRegularExpression>
@@ -25,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace tavro;
 
@@ -152,6 +157,51 @@ private slots:
         // The officer may save the listed batch: button 7 of this window is on.
         QTRY_VERIFY(m_shell->mainWindow()->toolbarAction(7)->isEnabled());
         QVERIFY(optionOn(1));
+    }
+
+    void shouldOpenAndCloseTheDetailForms_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("Receipt Detail") << "mCmdCnfrmPymt_2"
+                                        << "Receipt Details";
+        QTest::newRow("Funds Detail") << "mCmdCnfrmPymt_3"
+                                      << "Funds Detail";
+    }
+
+    void shouldOpenAndCloseTheDetailForms()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, title);
+        ScreenDriver driver(document());
+        QVERIFY(driver.selectRow(0));
+        QTRY_VERIFY(control<QAbstractButton>(qPrintable(button))->isEnabled());
+
+        // The form is modal inside the reply handling: look at it from a timer; the driver
+        // takes its picture and closes it.
+        QString seenTitle;
+        int listedRows = 0;
+        QTimer look;
+        look.setInterval(30);
+        connect(&look, &QTimer::timeout, this, [&] {
+            auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!form || qobject_cast<QMessageBox*>(form))
+                return;
+            look.stop();
+            seenTitle = form->windowTitle();
+            const auto views = form->findChildren<QAbstractItemView*>();
+            for (QAbstractItemView* view : views)
+                listedRows += view->model() ? view->model()->rowCount() : 0;
+        });
+        look.start();
+        const QString file = m_dir.filePath(button + ".png");
+        QVERIFY(driver.captureForm(button, file, 20000));
+        QCOMPARE(seenTitle, title);
+        QVERIFY(listedRows > 0);
+        QVERIFY(QImage(file).width() > 100);
+        // Back on the list, which is still there.
+        QVERIFY(rows() > 0);
+        QVERIFY(!QApplication::activeModalWidget());
     }
 
     void shouldConfirmTheBatchWithToolbarButton7()
