@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QTableView>
 
 using namespace tavro;
 using PT = protocol::FieldType;
@@ -125,6 +127,14 @@ bool fundsDetail(const QString& folder)
         g.setBookmark(g.RowBookmark(row));
         model->setData(model->index(row, g.Columns(QStringLiteral("Check Column")).Position()), Qt::Checked,
                        Qt::CheckStateRole);
+    }
+    // Show the amounts and ticks of the narrow grids (their columns are wider than the grids).
+    form.show();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    for (int grid : {0, 1}) {
+        QScrollBar* across = form.mSdgFundsDet[static_cast<std::size_t>(grid)]->view()->horizontalScrollBar();
+        across->setValue(across->maximum());
     }
     return save(form, folder + QStringLiteral("/funds-detail.png"));
 }

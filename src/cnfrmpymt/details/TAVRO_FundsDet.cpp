@@ -98,6 +98,11 @@ void TAVRO_FundsDet::reject()
     Unload();
 }
 
+void TAVRO_FundsDet::accept()
+{
+    Unload();
+}
+
 TAVRO_FundsDet::TAVRO_FundsDet() : QDialog(nullptr)
 {
     setObjectName(QStringLiteral("TAVRO_FundsDet"));

@@ -76,8 +76,10 @@ public:
     static constexpr int DesignHeightTwips = 6555;
 
 public slots:
-    /// Escape and the window's close button unload the form as "OK" does.
+    /// Escape, the window's close button and an accept unload the form as "OK" does, so that
+    /// no showing leaves a filled form behind for the next one.
     void reject() override;
+    void accept() override;
 
 private:
     TAVRO_FundsDet();

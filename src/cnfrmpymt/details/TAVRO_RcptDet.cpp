@@ -108,6 +108,11 @@ void TAVRO_RcptDet::reject()
     Unload();
 }
 
+void TAVRO_RcptDet::accept()
+{
+    Unload();
+}
+
 TAVRO_RcptDet::TAVRO_RcptDet() : QDialog(nullptr)
 {
     setObjectName(QStringLiteral("TAVRO_RcptDet"));

@@ -69,8 +69,10 @@ public:
     static constexpr int DesignHeightTwips = 6060;
 
 public slots:
-    /// Escape and the window's close button unload the form as "OK" does.
+    /// Escape, the window's close button and an accept unload the form as "OK" does, so that
+    /// no showing leaves a filled form behind for the next one.
     void reject() override;
+    void accept() override;
 
 private:
     TAVRO_RcptDet();
