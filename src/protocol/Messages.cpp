@@ -1,6 +1,7 @@
 #include "protocol/Messages.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <QCborValue>
 #include <QJsonArray>
@@ -498,6 +499,112 @@ QMap<QString, DataSet> decodeDataSets(const QJsonObject& sets, const QString& pa
     return result;
 }
 
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether [begin, end) is a JSON number: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool isJsonNumber(const char* begin, const char* end)
+{
+    const char* p = begin;
+    if (p < end && *p == '-')
+        ++p;
+    if (p == end || !isDigit(*p))
+        return false;
+    if (*p == '0')
+        ++p;
+    else
+        while (p < end && isDigit(*p))
+            ++p;
+    if (p < end && *p == '.') {
+        const char* digits = ++p;
+        while (p < end && isDigit(*p))
+            ++p;
+        if (p == digits)
+            return false;
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-'))
+            ++p;
+        const char* digits = p;
+        while (p < end && isDigit(*p))
+            ++p;
+        if (p == digits)
+            return false;
+    }
+    return p == end;
+}
+
+// Qt's JSON reader lets through what JSON forbids: unknown escapes ("\x"), raw control characters
+// in strings, numbers such as ".5" or "1.", and a byte-order mark. Those are refused here, before
+// it reads the frame; the structure itself is left to Qt.
+void checkJsonLexically(const QByteArray& frame)
+{
+    const char* p = frame.constData();
+    const char* const end = p + frame.size();
+    if (frame.startsWith("\xEF\xBB\xBF"))
+        refuse(errc::BadJson,
+               QStringLiteral("The message is not valid JSON (it starts with a byte-order mark)"));
+    auto offset = [&](const char* at) { return qint64(at - frame.constData()); };
+    while (p < end) {
+        const char c = *p;
+        if (c == '"') {
+            for (++p;; ++p) {
+                if (p == end)
+                    return; // unterminated: the reader says so
+                const auto byte = static_cast<unsigned char>(*p);
+                if (byte == '"')
+                    break;
+                if (byte < 0x20)
+                    refuse(errc::BadJson,
+                           QStringLiteral("The message is not valid JSON (a control character in text "
+                                          "at byte %1)")
+                               .arg(offset(p)));
+                if (byte == '\\') {
+                    ++p;
+                    if (p == end)
+                        return;
+                    if (*p == 'u') {
+                        for (int i = 0; i < 4; ++i) {
+                            if (++p == end || !isHexDigit(*p))
+                                refuse(errc::BadJson,
+                                       QStringLiteral(
+                                           "The message is not valid JSON (a broken \\u escape at byte %1)")
+                                           .arg(offset(p)));
+                        }
+                    } else if (!std::strchr("\"\\/bfnrt", *p) || *p == '\0') {
+                        refuse(errc::BadJson,
+                               QStringLiteral("The message is not valid JSON (an unknown escape at byte %1)")
+                                   .arg(offset(p)));
+                    }
+                }
+            }
+            ++p;
+        } else if (c == '-' || isDigit(c)) {
+            const char* start = p;
+            while (p < end && (isDigit(*p) || *p == '-' || *p == '+' || *p == '.' || *p == 'e' || *p == 'E'))
+                ++p;
+            if (!isJsonNumber(start, p))
+                refuse(errc::BadJson,
+                       QStringLiteral("The message is not valid JSON (a malformed number at byte %1)")
+                           .arg(offset(start)));
+        } else if (c == '.') {
+            refuse(errc::BadJson,
+                   QStringLiteral("The message is not valid JSON (a malformed number at byte %1)")
+                       .arg(offset(p)));
+        } else {
+            ++p;
+        }
+    }
+}
+
 bool isKnownRequestCode(qint64 code)
 {
     return code == Search || code == Details || code == Save || code == FormNumber;
@@ -622,6 +729,7 @@ DecodeResult decode(const QByteArray& frame)
             refuse(errc::BadEncoding, QStringLiteral("The message is not valid UTF-8"));
         Q_UNUSED(decoded);
 
+        checkJsonLexically(frame);
         QJsonParseError parseError;
         const QJsonDocument document = QJsonDocument::fromJson(frame, &parseError);
         if (parseError.error != QJsonParseError::NoError)

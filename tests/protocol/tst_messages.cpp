@@ -121,6 +121,20 @@ private slots:
         QTest::newRow("truncated") << QByteArray(R"({"type":"login","user":"a")") << errc::BadJson;
         QTest::newRow("trailing garbage") << QByteArray(R"({"type":"ping"} x)") << errc::BadJson;
         QTest::newRow("two objects") << QByteArray(R"({"type":"ping"}{"type":"ping"})") << errc::BadJson;
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\"type\":\"ping\"}") << errc::BadJson;
+        QTest::newRow("unknown escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\x41\"}") << errc::BadJson;
+        QTest::newRow("quote escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\'\"}") << errc::BadJson;
+        QTest::newRow("short unicode escape")
+            << QByteArray("{\"type\":\"ping\",\"key\":\"\\u12\"}") << errc::BadJson;
+        QTest::newRow("raw tab in text")
+            << QByteArray("{\"type\":\"ping\",\"key\":\"a\tb\"}") << errc::BadJson;
+        QTest::newRow("raw newline in text")
+            << QByteArray("{\"type\":\"ping\",\"key\":\"a\nb\"}") << errc::BadJson;
+        QTest::newRow("number without whole part") << oneValue("double", ".5") << errc::BadJson;
+        QTest::newRow("number without decimals") << oneValue("double", "1.") << errc::BadJson;
+        QTest::newRow("number with leading zero") << oneValue("double", "01") << errc::BadJson;
+        QTest::newRow("number with plus") << oneValue("double", "+1") << errc::BadJson;
+        QTest::newRow("exponent without digits") << oneValue("double", "1e") << errc::BadJson;
         QTest::newRow("raw NUL") << QByteArray("{\"type\":\"ping\"}\0", 16) << errc::BadJson;
         QTest::newRow("NUL in string")
             << QByteArray(R"({"type":"login","user":"a\u0000b","password":""})") << errc::BadValue;
@@ -294,6 +308,8 @@ private slots:
         QTest::newRow("long written 7.0") << oneValue("long", "7.0") << QVariant(qint64(7));
         QTest::newRow("double whole") << oneValue("double", "12345") << QVariant(12345.0);
         QTest::newRow("double exponent") << oneValue("double", "-1.5e-3") << QVariant(-0.0015);
+        QTest::newRow("double upper-case exponent") << oneValue("double", "2E+2") << QVariant(200.0);
+        QTest::newRow("double minus zero") << oneValue("double", "-0.0") << QVariant(0.0);
         QTest::newRow("currency max")
             << oneValue("currency", "\"922337203685477.5807\"") << QVariant(Int64Max);
         QTest::newRow("currency min")
@@ -304,6 +320,8 @@ private slots:
         QTest::newRow("date leap day") << oneValue("date", "\"2004-02-29\"") << QVariant(QDate(2004, 2, 29));
         QTest::newRow("null text") << oneValue("text", "null") << QVariant();
         QTest::newRow("null currency") << oneValue("currency", "null") << QVariant();
+        QTest::newRow("escapes in text") << oneValue("text", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\"")
+                                         << QVariant(QString::fromUtf8("\"\\/\b\f\n\r\t\u00e9\U0001F600"));
     }
     void shouldAcceptValuesAtTheirLimits()
     {
@@ -321,6 +339,8 @@ private slots:
             actual = m->units;
         else if (auto* date = std::get_if<QDate>(&value))
             actual = *date;
+        else if (auto* text = std::get_if<QString>(&value))
+            actual = *text;
         QCOMPARE(actual, expected);
     }
 

@@ -1,0 +1,428 @@
+// Changes: confirming and unconfirming a daily batch (72) and handing out form numbers (90).
+// Each change is one write transaction; every UPDATE re-checks in its WHERE clause the state
+// that was read before it, so two officers changing one batch at once cannot both succeed.
+
+#include "protocol/NumberRules.h"
+#include "server/Service.h"
+#include "server/ServiceSupport.h"
+
+#include <cmath>
+
+namespace tavro::server {
+
+using namespace protocol;
+using detail::addError;
+
+namespace {
+
+constexpr int MaxCommentLength = 254;
+constexpr qint64 LargestFormNumber = 9999999;
+
+std::optional<qint64> wholeNumber(const Value& value)
+{
+    if (const auto* n = std::get_if<qint64>(&value))
+        return *n;
+    if (const auto* d = std::get_if<double>(&value)) {
+        if (std::isfinite(*d) && std::trunc(*d) == *d && std::abs(*d) < 1e15)
+            return qint64(*d);
+        return std::nullopt;
+    }
+    if (const auto* text = std::get_if<QString>(&value)) {
+        const QString trimmed = text->trimmed();
+        bool ok = false;
+        const qint64 n = trimmed.toLongLong(&ok);
+        return ok ? std::optional<qint64>(n) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> textOf(const Value& value)
+{
+    if (const auto* text = std::get_if<QString>(&value))
+        return *text;
+    return std::nullopt;
+}
+
+/// A date as a date value, or as text in ISO (YYYY-MM-DD) or US (MM-DD-YYYY) order.
+std::optional<QDate> dateOf(const Value& value)
+{
+    if (const auto* date = std::get_if<QDate>(&value))
+        return *date;
+    if (const auto* text = std::get_if<QString>(&value)) {
+        const QString trimmed = text->trimmed();
+        for (const char* format : {"yyyy-MM-dd", "MM-dd-yyyy"}) {
+            const QDate date = QDate::fromString(trimmed, QLatin1String(format));
+            if (date.isValid())
+                return date;
+        }
+    }
+    return std::nullopt;
+}
+
+struct BatchTotals
+{
+    qint64 count = 0;
+    qint64 amount = 0;
+    QDate latest;
+};
+
+std::optional<BatchTotals> batchTotals(const QSqlDatabase& db, qint64 batch, QString* error)
+{
+    Query q(db, QStringLiteral("SELECT COUNT(*), CAST(COALESCE(SUM(rcpt_amt), 0) AS BIGINT), MAX(rcpt_dt) "
+                               "FROM rcpt WHERE dly_rcpt_nbr = ?"));
+    if (!q.bind(batch).exec() || !q.next()) {
+        *error = q.error();
+        return std::nullopt;
+    }
+    return BatchTotals{toInteger(q.value(0)), toInteger(q.value(1)),
+                       q.isNull(2) ? QDate() : toDate(q.value(2))};
+}
+
+struct AuditEntry
+{
+    QString action;
+    qint64 batch = 0;
+    QString number;
+    QDate date;
+    QString comment;
+    BatchTotals totals;
+};
+
+bool writeAudit(const QSqlDatabase& db, const SessionInfo& session, const AuditEntry& entry, QString* error)
+{
+    Query q(db, QStringLiteral(
+                    "INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, "
+                    "recorded_at, dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) "
+                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.bind(entry.action)
+        .bind(session.userId)
+        .bind(session.officerId)
+        .bind(session.trpId)
+        .bind(session.trpDstrctId);
+    q.bind(QDateTime::currentDateTimeUtc()).bind(entry.batch);
+    q.bind(entry.number.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(entry.number));
+    q.bind(entry.date.isValid() ? QVariant(entry.date) : QVariant(QMetaType::fromType<QDate>()));
+    q.bind(entry.comment.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(entry.comment));
+    if (!q.bind(entry.totals.count).bind(entry.totals.amount).exec()) {
+        *error = q.error();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Reply Service::save(const SessionInfo& session, const Request& request)
+{
+    Reply reply;
+    const auto found = request.dataSets.constFind(QStringLiteral("CONFIRMATION"));
+    if (found == request.dataSets.cend() || found->records.size() != 1) {
+        addError(reply, replyerr::BadRequest,
+                 QStringLiteral("A save must carry exactly one confirmation record."));
+        return reply;
+    }
+    const DataSet& record = *found;
+    auto field = [&record](const char* name) { return record.value(0, QString::fromLatin1(name)); };
+
+    const QString action = textOf(field("ACTION")).value_or(QString()).trimmed().toUpper();
+    if (action != u"UPD" && action != u"UNCONFIRM") {
+        addError(reply, replyerr::BadRequest,
+                 QStringLiteral("The confirmation record must say UPD or UNCONFIRM."));
+        return reply;
+    }
+    const auto batch = wholeNumber(field("DLY_RCPT_NBR"));
+    if (!batch || *batch <= 0) {
+        addError(reply, replyerr::BadRequest,
+                 QStringLiteral("The confirmation record names no daily receipt number."));
+        return reply;
+    }
+    const QString batchText = detail::sevenDigits(*batch);
+
+    // The officer, TRP and district of a change are the session's; a record naming others is refused.
+    if (const Value officer = field("CNFRMTN_OFCR_ID"); !std::holds_alternative<std::monostate>(officer)) {
+        const auto id = wholeNumber(officer);
+        if (!id || *id != session.officerId) {
+            addError(
+                reply, replyerr::OtherOfficer,
+                QStringLiteral("The confirmation names another officer; you are signed in as officer %1.")
+                    .arg(session.officerId));
+            return reply;
+        }
+    }
+    const std::pair<const char*, QString> places[] = {{"TRP_ID", session.trpId},
+                                                      {"TRP_DSTRCT_ID", session.trpDstrctId}};
+    for (const auto& [name, own] : places) {
+        const Value value = field(name);
+        if (std::holds_alternative<std::monostate>(value))
+            continue;
+        const auto text = textOf(value);
+        if (!text || text->trimmed() != own.trimmed()) {
+            addError(reply, replyerr::OtherOfficer,
+                     QStringLiteral(
+                         "The confirmation names another TRP or district; you are signed in for TRP %1, "
+                         "district %2.")
+                         .arg(session.trpId, session.trpDstrctId));
+            return reply;
+        }
+    }
+
+    const QDate today = QDate::currentDate();
+    AuditEntry audit;
+    audit.action = action;
+    audit.batch = *batch;
+    qint64 formNumber = 0;
+    if (action == u"UPD") {
+        const QString number = textOf(field("CNFRMTN_NBR")).value_or(QString()).trimmed();
+        QString why;
+        if (!validateNumber(u"F", number, &why)) {
+            addError(reply, replyerr::BadRequest,
+                     number.isEmpty() ? QStringLiteral("The confirmation number is missing.")
+                                      : QStringLiteral("The confirmation number is not valid: %1.").arg(why));
+            return reply;
+        }
+        formNumber = detail::leadingNumber(number).value_or(0);
+        audit.number = detail::sevenDigits(formNumber);
+        const auto date = dateOf(field("CNFRMTN_DT"));
+        if (!date) {
+            addError(reply, replyerr::BadDate,
+                     QStringLiteral("The confirmation date is missing or not a date."));
+            return reply;
+        }
+        if (*date > today) {
+            addError(reply, replyerr::BadDate,
+                     QStringLiteral("The confirmation date, %1, is later than today.")
+                         .arg(detail::longDate(*date)));
+            return reply;
+        }
+        audit.date = *date;
+    } else {
+        audit.comment = textOf(field("DLY_RCPT_CMMT_TXT")).value_or(QString()).trimmed();
+        if (audit.comment.isEmpty()) {
+            addError(reply, replyerr::CommentRequired,
+                     QStringLiteral("An explanation comment is required to unconfirm a batch."));
+            return reply;
+        }
+        if (audit.comment.size() > MaxCommentLength) {
+            addError(reply, replyerr::CommentTooLong,
+                     QStringLiteral("The explanation comment may have at most %1 characters; it has %2.")
+                         .arg(MaxCommentLength)
+                         .arg(audit.comment.size()));
+            return reply;
+        }
+        const Value given = field("CNFRMTN_DT");
+        const auto date =
+            std::holds_alternative<std::monostate>(given) ? std::optional<QDate>(today) : dateOf(given);
+        if (!date) {
+            addError(reply, replyerr::BadDate,
+                     QStringLiteral("The date of the unconfirmation is not a date."));
+            return reply;
+        }
+        audit.date = *date;
+    }
+
+    QString why;
+    const auto db = m_database.connection(&why);
+    if (!db) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    Transaction transaction(*db, m_database, Transaction::Mode::Write);
+    if (!transaction.begin(&why)) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    Query current(*db, QStringLiteral("SELECT cnfrmtn_nbr FROM dly_rcpt WHERE dly_rcpt_nbr = ?"));
+    if (!current.bind(*batch).exec()) {
+        detail::addUnavailable(reply, current.error());
+        return reply;
+    }
+    if (!current.next()) {
+        addError(reply, replyerr::NotFound,
+                 QStringLiteral("Daily receipt %1 does not exist.").arg(batchText));
+        return reply;
+    }
+    const QVariant currentNumber = current.value(0);
+    const auto totals = batchTotals(*db, *batch, &why);
+    if (!totals) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    audit.totals = *totals;
+
+    if (action == u"UPD") {
+        if (!currentNumber.isNull()) {
+            addError(reply, replyerr::AlreadyConfirmed,
+                     QStringLiteral("Daily receipt %1 is already confirmed (confirmation number %2).")
+                         .arg(batchText, currentNumber.toString()));
+            return reply;
+        }
+        if (totals->latest.isValid() && audit.date < totals->latest) {
+            addError(reply, replyerr::BadDate,
+                     QStringLiteral(
+                         "The confirmation date, %1, is earlier than the latest receipt of daily receipt "
+                         "%2, dated %3.")
+                         .arg(detail::longDate(audit.date), batchText, detail::longDate(totals->latest)));
+            return reply;
+        }
+        Query issued(*db, QStringLiteral("SELECT used_by_batch FROM form_nbr WHERE form_nbr = ?"));
+        if (!issued.bind(formNumber).exec()) {
+            detail::addUnavailable(reply, issued.error());
+            return reply;
+        }
+        if (!issued.next()) {
+            addError(reply, replyerr::NumberNotIssued,
+                     QStringLiteral(
+                         "Confirmation number %1 was never handed out. Get a confirmation number first.")
+                         .arg(audit.number));
+            return reply;
+        }
+        if (!issued.isNull(0)) {
+            addError(
+                reply, replyerr::NumberUsed,
+                QStringLiteral("Confirmation number %1 has already been used for daily receipt %2. Get a new "
+                               "confirmation number.")
+                    .arg(audit.number, detail::sevenDigits(toInteger(issued.value(0)))));
+            return reply;
+        }
+
+        Query confirm(
+            *db, QStringLiteral("UPDATE dly_rcpt SET cnfrmtn_nbr = ?, cnfrmtn_dt = ?, cnfrmtn_ofcr_id = ? "
+                                "WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr IS NULL"));
+        if (!confirm.bind(audit.number).bind(audit.date).bind(session.officerId).bind(*batch).exec()) {
+            detail::addUnavailable(reply, confirm.error());
+            return reply;
+        }
+        if (confirm.affected() != 1) {
+            addError(reply, replyerr::Conflict,
+                     QStringLiteral("Daily receipt %1 was confirmed by someone else a moment ago.")
+                         .arg(batchText));
+            return reply;
+        }
+        Query use(*db,
+                  QStringLiteral(
+                      "UPDATE form_nbr SET used_by_batch = ? WHERE form_nbr = ? AND used_by_batch IS NULL"));
+        if (!use.bind(*batch).bind(formNumber).exec()) {
+            detail::addUnavailable(reply, use.error());
+            return reply;
+        }
+        if (use.affected() != 1) {
+            addError(reply, replyerr::NumberUsed,
+                     QStringLiteral("Confirmation number %1 was used by someone else a moment ago. Get a new "
+                                    "confirmation number.")
+                         .arg(audit.number));
+            return reply;
+        }
+        Query receipts(*db, QStringLiteral("UPDATE rcpt SET cnfrmtn_nbr = ? WHERE dly_rcpt_nbr = ?"));
+        if (!receipts.bind(audit.number).bind(*batch).exec()) {
+            detail::addUnavailable(reply, receipts.error());
+            return reply;
+        }
+    } else {
+        if (currentNumber.isNull()) {
+            addError(reply, replyerr::NotConfirmed,
+                     QStringLiteral("Daily receipt %1 is not confirmed, so it cannot be unconfirmed.")
+                         .arg(batchText));
+            return reply;
+        }
+        audit.number = currentNumber.toString();
+        Query unconfirm(*db, QStringLiteral("UPDATE dly_rcpt SET cnfrmtn_nbr = NULL, cnfrmtn_dt = NULL, "
+                                            "cnfrmtn_ofcr_id = NULL, dly_rcpt_cmmt_txt = ? "
+                                            "WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr = ?"));
+        if (!unconfirm.bind(audit.comment).bind(*batch).bind(audit.number).exec()) {
+            detail::addUnavailable(reply, unconfirm.error());
+            return reply;
+        }
+        if (unconfirm.affected() != 1) {
+            addError(
+                reply, replyerr::Conflict,
+                QStringLiteral("Daily receipt %1 was changed by someone else a moment ago.").arg(batchText));
+            return reply;
+        }
+        Query receipts(*db, QStringLiteral("UPDATE rcpt SET cnfrmtn_nbr = NULL WHERE dly_rcpt_nbr = ?"));
+        if (!receipts.bind(*batch).exec()) {
+            detail::addUnavailable(reply, receipts.error());
+            return reply;
+        }
+    }
+
+    if (!writeAudit(*db, session, audit, &why)) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    Query state(*db, detail::BatchQuery + QStringLiteral("WHERE dly_rcpt_nbr = ?"));
+    if (!state.bind(*batch).exec()) {
+        detail::addUnavailable(reply, state.error());
+        return reply;
+    }
+    DataSet batchSet = detail::confirmationSet();
+    if (state.next())
+        detail::appendBatch(batchSet, state);
+    if (!transaction.commit(&why)) {
+        addError(reply, replyerr::Conflict,
+                 QStringLiteral("Daily receipt %1 could not be saved; someone else changed it. Search again.")
+                     .arg(batchText));
+        qCWarning(lcService).noquote() << why;
+        return reply;
+    }
+    qCInfo(lcService).noquote() << (action == u"UPD" ? "Confirmed" : "Unconfirmed") << "daily receipt"
+                                << batchText << "number" << audit.number << "by" << session.userId
+                                << "officer" << session.officerId;
+    reply.dataSets.insert(QStringLiteral("CONFIRMATION"), batchSet);
+    return reply;
+}
+
+Reply Service::formNumber(const SessionInfo& session, const Request& request)
+{
+    Reply reply;
+    const QString type = detail::criterion(request, u"key:FORM_TYP_CD").value_or(QString()).trimmed();
+    QString why;
+    const auto db = m_database.connection(&why);
+    if (!db) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    Transaction transaction(*db, m_database, Transaction::Mode::Write);
+    if (!transaction.begin(&why)) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    Query known(*db, QStringLiteral("SELECT 1 FROM code_table WHERE table_nm = 'FORMTYP' AND code = ?"));
+    if (!known.bind(type).exec()) {
+        detail::addUnavailable(reply, known.error());
+        return reply;
+    }
+    if (!known.next()) {
+        addError(reply, replyerr::BadRequest,
+                 QStringLiteral("There are no numbers for the form type \"%1\".").arg(type.left(20)));
+        return reply;
+    }
+    Query next(*db,
+               QStringLiteral("UPDATE nbr_sequence SET next_val = next_val + 1 WHERE seq_nm = 'FORM_NBR' "
+                              "RETURNING next_val - 1"));
+    if (!next.exec() || !next.next()) {
+        detail::addUnavailable(reply, next.error());
+        return reply;
+    }
+    const qint64 number = toInteger(next.value(0));
+    next.finish();
+    if (number > LargestFormNumber) {
+        addError(reply, replyerr::Unavailable, QStringLiteral("The confirmation numbers are used up."));
+        return reply;
+    }
+    Query issue(*db, QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
+                                    "VALUES (?, ?, ?, ?)"));
+    if (!issue.bind(number).bind(type).bind(session.userId).bind(QDateTime::currentDateTimeUtc()).exec()) {
+        detail::addUnavailable(reply, issue.error());
+        return reply;
+    }
+    if (!transaction.commit(&why)) {
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
+    DataSet set = detail::dataSet({{"F", FieldType::Long}});
+    set.records.append(QList<Value>{number});
+    reply.dataSets.insert(QStringLiteral("REQ"), set);
+    return reply;
+}
+
+} // namespace tavro::server

@@ -1,0 +1,49 @@
+#pragma once
+
+// Helpers shared by the parts of Service; not installed, not used outside src/server.
+
+#include "protocol/Messages.h"
+#include "server/Database.h"
+
+#include <optional>
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcService)
+
+namespace tavro::server::detail {
+
+inline void addError(protocol::Reply& reply, const char* code, const QString& text)
+{
+    reply.errors.append({QString::fromLatin1(code), text});
+}
+
+/// The store failed: the officer is told to try again, the log gets the detail.
+void addUnavailable(protocol::Reply& reply, const QString& detail);
+
+/// The value of the criterion \a key (compared without regard to case), or nullopt.
+std::optional<QString> criterion(const protocol::Request& request, QStringView key);
+
+/// The whole number a text begins with, after leading blanks, as the classic Val reads it
+/// ("0012345-7" gives 12345); nullopt when it begins with no digit or the number is too long.
+std::optional<qint64> leadingNumber(QStringView text);
+
+/// A batch or confirmation number as officers see it: seven digits with leading zeros.
+QString sevenDigits(qint64 number);
+
+/// An officer-readable date ("January 26, 2005").
+QString longDate(const QDate& date);
+
+protocol::DataSet dataSet(std::initializer_list<protocol::Field> fields);
+
+/// The batch record of a reply ("CONFIRMATION"), its query (to be followed by a WHERE clause)
+/// and the reading of one row of it.
+protocol::DataSet confirmationSet();
+extern const QString BatchQuery;
+void appendBatch(protocol::DataSet& set, const Query& query);
+
+inline protocol::Value textOrNull(const QVariant& value)
+{
+    return value.isNull() ? protocol::Value() : protocol::Value(value.toString());
+}
+
+} // namespace tavro::server::detail
