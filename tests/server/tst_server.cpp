@@ -6,6 +6,7 @@
 #include "ServerTestSupport.h"
 
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QSet>
 #include <QSqlQuery>
 #include <QTest>
@@ -174,6 +175,8 @@ class TestServer : public QObject
 private slots:
     void initTestCase()
     {
+        // Sign-ins and connections are logged as they happen; here that is only noise.
+        QLoggingCategory::setFilterRules(QStringLiteral("tavro.*.info=false"));
         QString error;
         QString skip;
         if (!m_backend.prepare(&error, &skip)) {
