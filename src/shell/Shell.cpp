@@ -4,11 +4,11 @@
 #include "common/ReferenceData.h"
 #include "common/UserProfile.h"
 #include "common/VeskMessage.h"
+#include "common/WebSocketTransport.h"
 #include "runtime/ScreenPointer.h"
 #include "shell/DocumentWindow.h"
 #include "shell/EmbeddedTransport.h"
 #include "shell/MainWindow.h"
-#include "shell/RemoteTransport.h"
 #include "shell/ScreenDriver.h"
 #include "shell/ServerBackend.h"
 #include "shell/ShellStatusService.h"
@@ -18,11 +18,13 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QTimer>
 
 namespace tavro {
 
@@ -141,18 +143,56 @@ bool Shell::connectRemote(QString* error)
             return false;
         }
     }
-    auto transport = std::make_unique<RemoteTransport>(m_options.server, user, password);
-    if (!transport->signIn(std::max(m_options.timeoutMs, 5000), error))
-        return false;
-    m_session = transport->session();
-    m_reference = transport->reference();
-    m_sourceText = tr("%1 — signed in as %2").arg(m_options.server.toString(), m_session.profile.userId);
-    RemoteTransport* remote = transport.get();
-    connect(remote, &RemoteTransport::onlineChanged, this, [this](bool online, const QString& detail) {
-        if (m_window)
-            m_window->setSource(online ? m_sourceText : tr("OFFLINE — %1, reconnecting").arg(detail),
-                                online ? MainWindow::SourceState::Live : MainWindow::SourceState::Offline);
+    auto transport = std::make_unique<WebSocketTransport>(m_options.server);
+    // A request held through a reconnect must end before the message service gives up on it.
+    transport->setHoldTimeoutMs(std::max(500, m_options.timeoutMs / 2));
+    transport->setReconnectDelays(250, 5000);
+
+    // Sign-in is answered by events; the shell has nothing to show before it, so it waits here.
+    QEventLoop loop;
+    QString failure;
+    bool signedIn = false;
+    const auto c1 = connect(transport.get(), &WebSocketTransport::signedIn, &loop, [&] {
+        signedIn = true;
+        loop.quit();
     });
+    const auto c2 =
+        connect(transport.get(), &WebSocketTransport::signInFailed, &loop, [&](const QString& reason) {
+            failure = reason;
+            loop.quit();
+        });
+    QTimer::singleShot(std::max(m_options.timeoutMs, 5000), &loop, &QEventLoop::quit);
+    transport->signIn(user, password);
+    if (!signedIn && failure.isEmpty())
+        loop.exec();
+    disconnect(c1);
+    disconnect(c2);
+    if (!signedIn) {
+        if (error)
+            *error =
+                failure.isEmpty()
+                    ? QStringLiteral("%1 did not answer the sign-in in time.")
+                          .arg(m_options.server.toString())
+                    : QStringLiteral("Sign-in to %1 failed: %2").arg(m_options.server.toString(), failure);
+        return false;
+    }
+    // The transport has given the profile and the reference data to the common services.
+    m_session.profile = transport->profile();
+    m_sourceText = tr("%1 — signed in as %2").arg(m_options.server.toString(), m_session.profile.userId);
+    connect(transport.get(), &WebSocketTransport::connectionStateChanged, this,
+            [this](WebSocketTransport::State state) {
+                if (!m_window)
+                    return;
+                if (state == WebSocketTransport::State::SignedIn)
+                    m_window->setSource(m_sourceText, MainWindow::SourceState::Live);
+                else if (state == WebSocketTransport::State::SignInRequired)
+                    m_window->setSource(
+                        tr("SIGNED OUT — the server ended the session; start the shell again"),
+                        MainWindow::SourceState::Offline);
+                else
+                    m_window->setSource(tr("OFFLINE — reconnecting to %1").arg(m_options.server.toString()),
+                                        MainWindow::SourceState::Offline);
+            });
     m_transport = std::move(transport);
     return true;
 }
@@ -185,8 +225,11 @@ void Shell::installServices()
 {
     m_status = std::make_unique<ShellStatusService>();
     StatusService::setInstance(m_status.get());
-    UserProfile::instance().setProfile(m_session.profile);
-    ReferenceData::instance().setReference(m_reference);
+    if (m_options.isEmbedded()) {
+        // (The WebSocket transport sets both itself at each sign-in.)
+        UserProfile::instance().setProfile(m_session.profile);
+        ReferenceData::instance().setReference(m_reference);
+    }
     VeskMessage* service = VeskMessage::GetInstance();
     service->setTimeoutMs(m_options.timeoutMs);
     service->setTransport(std::move(m_transport));
