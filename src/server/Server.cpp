@@ -90,16 +90,14 @@ private:
         m_server.run([self, service, session, server = &m_server] {
             Error error;
             QByteArray frame;
-            if (!service->touch(session, &error))
+            const bool live = service->touch(session, &error);
+            if (!live)
                 frame = encode(error);
             else if (const auto reference = service->reference(&error))
                 frame = encode(*reference);
             else
                 frame = encode(error);
-            QMetaObject::invokeMethod(server, [self, frame] {
-                if (self)
-                    self->sendFrame(frame);
-            });
+            deliver(server, self, frame, live ? QString() : endedToken(session, error));
         });
     }
     void handle(const Request& request)
@@ -112,7 +110,8 @@ private:
         m_server.run([self, service, session, request, server = &m_server] {
             Reply reply;
             Error error;
-            if (service->touch(session, &error)) {
+            const bool live = service->touch(session, &error);
+            if (live) {
                 reply = service->handle(session, request);
             } else {
                 reply.key = request.key;
@@ -127,16 +126,32 @@ private:
                      QStringLiteral("The answer is too large to send. Please narrow the search.")});
                 frame = encode(tooLarge);
             }
-            QMetaObject::invokeMethod(server, [self, frame] {
-                if (self)
-                    self->sendFrame(frame);
-            });
+            deliver(server, self, frame, live ? QString() : endedToken(session, error));
         });
     }
     template <class Other> void handle(const Other& message)
     {
         send(Error{QStringLiteral("unexpected-message"),
                    QStringLiteral("A client may not send \"%1\" messages.").arg(typeName(message))});
+    }
+
+    // The token of a session that \a error says has ended, so that the connection forgets it.
+    static QString endedToken(const SessionInfo& session, const Error& error)
+    {
+        return error.code == QLatin1String(sessionerr::SessionExpired) ? session.token : QString();
+    }
+
+    // Sends \a frame from the server's thread, once a worker has made it.
+    static void deliver(Server* server, QPointer<Connection> self, const QByteArray& frame,
+                        const QString& ended)
+    {
+        QMetaObject::invokeMethod(server, [self, frame, ended] {
+            if (!self)
+                return;
+            if (!ended.isEmpty() && self->m_session && self->m_session->token == ended)
+                self->m_session.reset();
+            self->sendFrame(frame);
+        });
     }
 
     bool signedIn()

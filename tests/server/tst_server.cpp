@@ -280,10 +280,27 @@ private slots:
         QVERIFY(reply);
         QCOMPARE(reply->errors.value(0).code, QString(sessionerr::SessionExpired));
         QVERIFY(reply->dataSets.isEmpty());
-        QCOMPARE(sqlNumber("SELECT COUNT(*) FROM user_session WHERE token_hash = ?", {tokenHash(session->token)}),
-                 qint64(0));
+        QCOMPARE(
+            sqlNumber("SELECT COUNT(*) FROM user_session WHERE token_hash = ?", {tokenHash(session->token)}),
+            qint64(0));
+        QCOMPARE(errorCode(client.exchange(Ping{"after the end"})), QString(sessionerr::NotSignedIn));
         Client again(m_backend.url());
         QCOMPARE(errorCode(again.exchange(Resume{session->token})), QString(sessionerr::SessionExpired));
+    }
+
+    void auditShouldRefuseChangesAndRemovals_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("update") << "UPDATE cnfrmtn_audit SET cmmt_txt = 'rewritten'";
+        QTest::newRow("delete") << "DELETE FROM cnfrmtn_audit";
+    }
+    void auditShouldRefuseChangesAndRemovals()
+    {
+        QFETCH(QString, statement);
+        const QString before = dump(m_backend.service().database());
+        QVERIFY(sqlNumber("SELECT COUNT(*) FROM cnfrmtn_audit") > 0);
+        QCOMPARE(sql(statement).value(0), "query failed: " + statement);
+        QCOMPARE(dump(m_backend.service().database()), before);
     }
 
     void referenceShouldHoldCodeTablesAndOfficers()
