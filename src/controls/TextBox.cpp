@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -103,6 +104,7 @@ protected:
             });
         }
         menu->exec(event->globalPos());
+        m_box->finishMouseAfterMenu(event->globalPos());
     }
     void dropEvent(QDropEvent* event) override
     {
@@ -147,6 +149,11 @@ protected:
     {
         QPlainTextEdit::mouseReleaseEvent(event);
         m_box->handleMouse(event, false);
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override
+    {
+        QPlainTextEdit::contextMenuEvent(event);
+        m_box->finishMouseAfterMenu(event->globalPos());
     }
     void insertFromMimeData(const QMimeData* source) override
     {
@@ -334,10 +341,28 @@ void TextBox::handleMouse(QMouseEvent* event, bool down)
     const QPointF pos = mapFromGlobal(event->globalPosition());
     const float x = pixelsToTwips(pos.x());
     const float y = pixelsToTwips(pos.y());
-    if (down)
+    if (down) {
+        m_buttonsDown |= button;
         emit MouseDown(button, shift, x, y);
-    else
+    } else {
+        m_buttonsDown &= ~button;
         emit MouseUp(button, shift, x, y);
+    }
+}
+
+void TextBox::finishMouseAfterMenu(const QPoint& globalPos)
+{
+    // A menu that opens as a button goes down takes that button's release for itself; the
+    // box still owes the MouseUp that ends its MouseDown.
+    const int released = m_buttonsDown & ~classicMouseButton(QGuiApplication::mouseButtons());
+    if (released == 0)
+        return;
+    m_buttonsDown &= ~released;
+    const QPointF pos = mapFromGlobal(QPointF(globalPos));
+    const int shift = classicShiftState(QGuiApplication::keyboardModifiers());
+    for (const int button : {LeftButtonBit, RightButtonBit, MiddleButtonBit})
+        if (released & button)
+            emit MouseUp(button, shift, pixelsToTwips(pos.x()), pixelsToTwips(pos.y()));
 }
 
 void TextBox::forwardKey(QKeyEvent* event)

@@ -85,6 +85,8 @@ private:
     bool handleKeyPress(QKeyEvent* event);
     void handleKeyRelease(QKeyEvent* event);
     void handleMouse(QMouseEvent* event, bool down);
+    /// Raises the MouseUp owed for buttons that went up while a context menu had the mouse.
+    void finishMouseAfterMenu(const QPoint& globalPos);
     void forwardKey(QKeyEvent* event);
 
     QLineEdit* m_line = nullptr;
@@ -93,7 +95,8 @@ private:
     int m_assigning = 0; // > 0 while setText() updates the editor
     int m_pasting = 0;   // > 0 while a paste is inserted
     int m_maxLength = 0;
-    int m_forwarding = 0; // > 0 while a key sent to the box is with its editor
+    int m_buttonsDown = 0; // classic button bits of MouseDowns not yet followed by a MouseUp
+    int m_forwarding = 0;  // > 0 while a key sent to the box is with its editor
     bool m_dataChanged = false;
 };
 
