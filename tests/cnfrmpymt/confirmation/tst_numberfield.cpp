@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 using namespace tavro;
 using namespace tavro::test;
@@ -91,6 +92,8 @@ private slots:
     void onlyShiftAloneWithInsertShouldMarkAPaste();
     void pastesShouldBeCheckedAgainstTheSelectedCode_data();
     void pastesShouldBeCheckedAgainstTheSelectedCode();
+    void aDismissedContextMenuShouldEndThePasteCheck_data();
+    void aDismissedContextMenuShouldEndThePasteCheck();
     void searchShouldFollowTheLiveValidation_data();
     void searchShouldFollowTheLiveValidation();
     void clearingTheFieldShouldDisableSearchAndKeepTheMark_data();
@@ -318,6 +321,63 @@ void TestNumberField::pastesShouldBeCheckedAgainstTheSelectedCode()
     // Typing after the paste is no paste: a valid key beeps no more.
     QTest::keyClick(editor, Qt::Key_Backspace);
     QCOMPARE(f.env.beeper.beeps, beeps);
+}
+
+void TestNumberField::aDismissedContextMenuShouldEndThePasteCheck_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("clearing the field") << "D"
+                                        << ""
+                                        << "";
+    QTest::newRow("a dash") << "D"
+                            << "-"
+                            << "1234567-";
+    QTest::newRow("an eighth digit") << "D"
+                                     << "8"
+                                     << "12345678";
+}
+
+void TestNumberField::aDismissedContextMenuShouldEndThePasteCheck()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+
+    DocumentFixture f;
+    showAndFocus(f);
+    f.selectCode(code);
+    QLineEdit* editor = editorOf(*f.document);
+    editor->setFocus();
+    f.document->mTxtCnfrmPymt->setText(QStringLiteral("1234567"));
+    editor->end(false);
+
+    // The right button opens the menu as it goes down (through the window, as the platform
+    // delivers it); it comes up while the menu is open, and the menu is dismissed.
+    QWindow* window = f.host.windowHandle();
+    const QPoint at = editor->mapTo(&f.host, QPoint(5, editor->height() / 2));
+    bool menuShown = false;
+    QTimer::singleShot(0, editor, [&] {
+        QWidget* menu = QApplication::activePopupWidget();
+        menuShown = menu != nullptr;
+        QTest::mouseRelease(window, Qt::RightButton, {}, at);
+        if (menu)
+            menu->close();
+    });
+    QTest::mousePress(window, Qt::RightButton, {}, at);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(menuShown);
+
+    // What the officer types next is typing, not a paste to undo.
+    editor->setFocus();
+    if (typed.isEmpty())
+        clearField(*f.document);
+    else
+        QTest::keyClicks(editor, typed);
+    QCOMPARE(f.document->mTxtCnfrmPymt->Text(), after);
+    QCOMPARE(f.env.beeper.beeps, 0);
 }
 
 void TestNumberField::searchShouldFollowTheLiveValidation_data()

@@ -250,6 +250,13 @@ void TestSaveData::refusalsShouldComeInOrderAndSendNothing_data()
         << true << n << 0 << "" << keep << int(RejectConfirmationNumbers) << true << "   " << false
         << vb::vbOK << status << "Receipts are already Unconfirmed.  Save request canceled" << QStringList()
         << false;
+    QTest::newRow("confirmed batch among unconfirmed receipts, another number")
+        << false << n << 1 << "0012346"
+        << "" << int(RejectConfirmationNumbers) << true << keep << false << vb::vbOK << status
+        << "Receipts are already Confirmed.  Save request canceled" << QStringList() << false;
+    QTest::newRow("unconfirmed batch among confirmed receipts, box not ticked")
+        << true << n << 0 << "" << keep << int(RealRules) << true << keep << true << vb::vbOK << status
+        << "Receipts are already Unconfirmed.  Save request canceled" << QStringList() << false;
     QTest::newRow("another number in the field")
         << false << n << -1 << "0012346"
         << "" << int(RealRules) << true << keep << false << vb::vbOK << status
@@ -279,6 +286,10 @@ void TestSaveData::refusalsShouldComeInOrderAndSendNothing_data()
         << QStringList() << false;
     QTest::newRow("number refused before the comment")
         << true << n << -1 << "" << keep << int(RejectConfirmationNumbers) << true << "  " << false
+        << vb::vbOK << status << "Invalid Confirmation Number: Bad number.  Save request canceled"
+        << QStringList() << false;
+    QTest::newRow("number refused before the number part is read")
+        << false << "12a4567" << -1 << "" << keep << int(RejectConfirmationNumbers) << true << keep << false
         << vb::vbOK << status << "Invalid Confirmation Number: Bad number.  Save request canceled"
         << QStringList() << false;
     QTest::newRow("number part not numeric")
