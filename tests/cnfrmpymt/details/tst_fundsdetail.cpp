@@ -189,6 +189,32 @@ private slots:
         QCOMPARE(env.status.lastStatus, QStringLiteral("Ready"));
     }
 
+    void everyWayOfClosingStartsTheNextShowingAfresh_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("OK") << "ok";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("window closed") << "close";
+    }
+    void everyWayOfClosingStartsTheNextShowingAfresh()
+    {
+        QFETCH(QString, how);
+        TestEnvironment env;
+        TAVRO_FundsDet* form = &TAVRO_FundsDet::Load();
+        form->mSdgFundsDet[0]->AddItem(QStringLiteral("1001\t5512\t") + cents(100));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        if (how == u"ok")
+            QTest::mouseClick(form->mCmdFundsDet, Qt::LeftButton);
+        else if (how == u"escape")
+            QTest::keyClick(form, Qt::Key_Escape);
+        else
+            form->close();
+        QCOMPARE(TAVRO_FundsDet::Loaded(), nullptr);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(TAVRO_FundsDet::Load().mSdgFundsDet[0]->Rows(), 0);
+    }
+
     void creditFiguresWaitForAChange()
     {
         TestEnvironment env;
