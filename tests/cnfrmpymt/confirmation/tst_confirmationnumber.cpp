@@ -73,6 +73,8 @@ private slots:
     void aReadyNumberShouldBeShownAtOnce();
     void aRequestedNumberShouldLockTheScreenUntilItsAnswer_data();
     void aRequestedNumberShouldLockTheScreenUntilItsAnswer();
+    void aFailedRequestShouldUnlockTheScreenAndAllowAnotherTry_data();
+    void aFailedRequestShouldUnlockTheScreenAndAllowAnotherTry();
     void noKeyAndNoNumberShouldChangeNothing_data();
     void noKeyAndNoNumberShouldChangeNothing();
     void theBoxShouldAskOnlyWithoutANumber_data();
@@ -158,6 +160,53 @@ void TestConfirmationNumber::aRequestedNumberShouldLockTheScreenUntilItsAnswer()
 
     compareScreens(screenOf(f), {display, docNumber, false, true, false, false});
     QVERIFY(f.env.errors.reports.isEmpty());
+}
+
+void TestConfirmationNumber::aFailedRequestShouldUnlockTheScreenAndAllowAnotherTry_data()
+{
+    QTest::addColumn<bool>("timedOut");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("refused") << false << "Search was not successful";
+    QTest::newRow("timed out") << true << "Search timed out";
+}
+
+void TestConfirmationNumber::aFailedRequestShouldUnlockTheScreenAndAllowAnotherTry()
+{
+    QFETCH(bool, timedOut);
+    QFETCH(QString, status);
+
+    DocumentFixture f;
+    prepare(f);
+    f.env.fields.formNumberKey = QStringLiteral("NUMBER-KEY-5");
+    DocumentFixture::clickLeftEdge(f.document->mChkNbr);
+    QVERIFY(f.document->mblnCnfrmNbrPending);
+
+    f.env.replies.store(
+        f.document->Name(), QStringLiteral("NUMBER-KEY-5"), {},
+        {protocol::ReplyError{QStringLiteral("EXHAUSTED"), QStringLiteral("No numbers left")}});
+    if (timedOut) {
+        QString addressee = f.document->Name();
+        emit VeskMessage::GetInstance()->MsgTimeout(addressee);
+    }
+    QVariant addressee(f.document->Name());
+    emit VeskMessage::GetInstance()->DataReady(addressee);
+
+    QCOMPARE(f.env.messageBox.shown.size(), 1);
+    QCOMPARE(f.env.messageBox.shown.constFirst().prompt, QStringLiteral("No numbers left"));
+    QCOMPARE(f.env.status.lastStatus, status);
+    QCOMPARE(f.document->mChkNbr->Value(), 0);
+    QVERIFY(f.document->mFraCnfrmPymt[1]->Enabled());
+    QVERIFY(f.document->mFraCnfrmPymt[2]->Enabled());
+    QCOMPARE(f.document->mstrDocNumber, QString());
+
+    // No number was obtained, so ticking the box asks again.
+    f.env.fields.readyNumbers = {QStringLiteral("77")};
+    f.env.log.clear();
+    DocumentFixture::clickLeftEdge(f.document->mChkNbr);
+    QCOMPARE(f.env.log.matching(QStringLiteral("RequestFormNumber(")).size(), 1);
+    QCOMPARE(f.document->mstrDocNumber, QStringLiteral("0000077"));
+    QVERIFY(!f.document->mblnCnfrmNbrPending);
 }
 
 void TestConfirmationNumber::noKeyAndNoNumberShouldChangeNothing_data()

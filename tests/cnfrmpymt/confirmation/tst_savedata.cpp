@@ -104,6 +104,7 @@ void loadConfirmed(DocumentFixture& f, bool edit = true, const QString& number =
         editor->moveCursor(QTextCursor::End);
         QTest::keyClicks(editor, QStringLiteral(", now wrong"));
         QCOMPARE(f.document->txtComment->Text(), QStringLiteral("Old reason, now wrong"));
+        QVERIFY(f.document->txtComment->DataChanged());
     }
 }
 
