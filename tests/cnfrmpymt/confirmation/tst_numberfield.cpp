@@ -102,6 +102,8 @@ private slots:
     void saveButtonShouldFollowTheLastSearch();
     void saveButtonShouldStayOffOutsideUnconfirmedDailyBatches_data();
     void saveButtonShouldStayOffOutsideUnconfirmedDailyBatches();
+    void theOfficersWayOutOfTheFieldShouldFillItFirst_data();
+    void theOfficersWayOutOfTheFieldShouldFillItFirst();
     void leavingTheFieldShouldFillWithZeros_data();
     void leavingTheFieldShouldFillWithZeros();
 };
@@ -598,6 +600,55 @@ void TestNumberField::leavingTheFieldShouldFillWithZeros()
     if (!validations.isEmpty())
         QVERIFY2(validations.constFirst().startsWith(QStringLiteral("ValidateNumber(D,%1,").arg(filled)),
                  qPrintable(validations.constFirst()));
+}
+
+void TestNumberField::theOfficersWayOutOfTheFieldShouldFillItFirst_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filled");
+
+    QTest::newRow("Tab") << "Tab"
+                         << "12345"
+                         << "0012345";
+    QTest::newRow("Tab, with check digit") << "Tab"
+                                           << "12345-5"
+                                           << "0012345-5";
+    QTest::newRow("clicking Search") << "Search"
+                                     << "12345"
+                                     << "0012345";
+    QTest::newRow("clicking Search, with check digit") << "Search"
+                                                       << "12345-5"
+                                                       << "0012345-5";
+}
+
+void TestNumberField::theOfficersWayOutOfTheFieldShouldFillItFirst()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, typed);
+    QFETCH(QString, filled);
+
+    DocumentFixture f;
+    showAndFocus(f);
+    QLineEdit* editor = editorOf(*f.document);
+    QTest::keyClicks(editor, typed);
+    QVERIFY(f.document->mCmdCnfrmPymt[0]->Enabled());
+
+    if (way == QLatin1String("Tab"))
+        QTest::keyClick(editor, Qt::Key_Tab);
+    else
+        f.clickCommand(0);
+
+    QTRY_VERIFY(!editor->hasFocus());
+    QCOMPARE(f.document->mTxtCnfrmPymt->Text(), filled);
+    if (way == QLatin1String("Search")) {
+        // The field is left as the button goes down, so the search asks for the filled number.
+        const protocol::Request& search = f.transport().lastRequest();
+        QCOMPARE(search.requestCode, 63);
+        QCOMPARE(search.criteria.value(0).key, QStringLiteral("key:DOC_NBR"));
+        QCOMPARE(search.criteria.value(0).value, QStringLiteral("0012345"));
+        QCOMPARE(f.document->mstrSearchValue, QStringLiteral("0012345"));
+    }
 }
 
 QTEST_MAIN(TestNumberField)
