@@ -11,11 +11,16 @@
 #include "protocol/NumberRules.h"
 #include "runtime/App.h"
 #include "runtime/ClassicError.h"
+#include "runtime/MessageBox.h"
 #include "support/DocumentFixture.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
 
 using namespace tavro;
 using namespace tavro::test;
@@ -218,6 +223,8 @@ private slots:
     void aConfirmationShouldSendItsRecord();
     void anUnconfirmationShouldAskAndSendItsRecord_data();
     void anUnconfirmationShouldAskAndSendItsRecord();
+    void theRealPromptShouldDefaultToCancel_data();
+    void theRealPromptShouldDefaultToCancel();
     void anErrorWhileBuildingShouldBeReportedWithItsStep_data();
     void anErrorWhileBuildingShouldBeReportedWithItsStep();
 };
@@ -549,6 +556,63 @@ void TestSaveData::anUnconfirmationShouldAskAndSendItsRecord()
     QVERIFY(f.env.log.containsInOrder({QStringLiteral("ShowStatus(Saving Confirmation)"),
                                        QStringLiteral("SetReady(false)"),
                                        QStringLiteral("Send(72,TAVRO_CnfrmPymt)")}));
+}
+
+void TestSaveData::theRealPromptShouldDefaultToCancel_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("sent");
+
+    QTest::newRow("Enter") << "Enter" << false;
+    QTest::newRow("Escape") << "Escape" << false;
+    QTest::newRow("clicking OK") << "OK" << true;
+}
+
+void TestSaveData::theRealPromptShouldDefaultToCancel()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, sent);
+
+    DocumentFixture f;
+    loadConfirmed(f);
+    // The application's own message box instead of the scripted one.
+    MessageBox::setInstance(nullptr);
+    const auto restore = qScopeGuard([&] { MessageBox::setInstance(&f.env.messageBox); });
+    QString title;
+    QString text;
+    QStringList buttons;
+    bool iconless = false;
+    QTimer::singleShot(0, &f.host, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        title = box->windowTitle();
+        text = box->text();
+        iconless = box->icon() == QMessageBox::NoIcon;
+        for (QAbstractButton* button : box->buttons())
+            buttons.append(button->text().remove(u'&'));
+        if (answer == QLatin1String("Enter"))
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (answer == QLatin1String("Escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            for (QAbstractButton* button : box->buttons())
+                if (box->buttonRole(button) == QMessageBox::AcceptRole)
+                    button->click();
+        if (QApplication::activeModalWidget() == box)
+            box->done(-1); // not answered as expected: end the box so the check below fails
+    });
+
+    f.document->SaveData();
+
+    QCOMPARE(title, QStringLiteral("Unconfirm This Batch of Receipts"));
+    QCOMPARE(text, unconfirmPrompt(QStringLiteral("0012345")));
+    QVERIFY(iconless);
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("OK")}));
+    QCOMPARE(f.transport().lastRequest(72) != nullptr, sent);
+    if (!sent)
+        QCOMPARE(f.env.status.lastStatus, QStringLiteral("Unconfirm request canceled"));
 }
 
 void TestSaveData::anErrorWhileBuildingShouldBeReportedWithItsStep_data()
