@@ -7,7 +7,9 @@
 #include "runtime/ClassicError.h"
 #include "support/DocumentFixture.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
@@ -106,6 +108,8 @@ private slots:
     void closeDocumentShouldOfferToSaveAndWait();
     void theWaitShouldRepeatUntilTheReplyIsDispatched_data();
     void theWaitShouldRepeatUntilTheReplyIsDispatched();
+    void escapeInTheRealPromptShouldCancel_data();
+    void escapeInTheRealPromptShouldCancel();
     void promptsShouldReportTheirErrors_data();
     void promptsShouldReportTheirErrors();
 };
@@ -296,6 +300,49 @@ void TestSavePrompts::theWaitShouldRepeatUntilTheReplyIsDispatched()
                  << QStringLiteral("DoEvents()");
     QCOMPARE(rounds, expected);
     QVERIFY(!f.document->mblnSavePending);
+}
+
+void TestSavePrompts::escapeInTheRealPromptShouldCancel_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("result");
+
+    QTest::newRow("NeedSave") << false << kNeedSavePrompt << true;
+    QTest::newRow("CloseDocument") << true << kClosePrompt << false;
+}
+
+void TestSavePrompts::escapeInTheRealPromptShouldCancel()
+{
+    QFETCH(bool, close);
+    QFETCH(QString, text);
+    QFETCH(bool, result);
+
+    DocumentFixture f(kTag, kTitle);
+    loadSavableBatch(f);
+    // The application's own message box instead of the scripted one.
+    MessageBox::setInstance(nullptr);
+    const auto restore = qScopeGuard([&] { MessageBox::setInstance(&f.env.messageBox); });
+    QString shownTitle;
+    QString shownText;
+    QTimer::singleShot(0, &f.host, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shownTitle = box->windowTitle();
+        shownText = box->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+        if (QApplication::activeModalWidget() == box)
+            box->done(-1); // Escape did not answer: end the box so the checks below fail
+    });
+
+    QCOMPARE(close ? f.document->CloseDocument() : f.document->NeedSave(), result);
+
+    QCOMPARE(shownTitle, kTitle);
+    QCOMPARE(shownText, text);
+    QCOMPARE(f.transport().lastRequest(72), nullptr);
+    QCOMPARE(f.env.events.doEventsCalls, 0);
+    QVERIFY(f.env.errors.reports.isEmpty());
 }
 
 void TestSavePrompts::promptsShouldReportTheirErrors_data()
