@@ -199,6 +199,11 @@ Server::~Server()
     if (m_listener)
         m_listener->close();
     m_pool.waitForDone();
+    // Connections go while the server is whole: a socket closed later, among the server's other
+    // children, would report its end to a half-destroyed server.
+    const QObjectList children = this->children();
+    for (QObject* child : children)
+        delete dynamic_cast<Connection*>(child);
 }
 
 bool Server::useTls(const QString& certificatePath, const QString& keyPath, QString* error)
