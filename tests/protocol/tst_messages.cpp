@@ -122,7 +122,8 @@ private slots:
         QTest::newRow("trailing garbage") << QByteArray(R"({"type":"ping"} x)") << errc::BadJson;
         QTest::newRow("two objects") << QByteArray(R"({"type":"ping"}{"type":"ping"})") << errc::BadJson;
         QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\"type\":\"ping\"}") << errc::BadJson;
-        QTest::newRow("unknown escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\x41\"}") << errc::BadJson;
+        QTest::newRow("unknown escape")
+            << QByteArray("{\"type\":\"ping\",\"key\":\"\\x41\"}") << errc::BadJson;
         QTest::newRow("quote escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\'\"}") << errc::BadJson;
         QTest::newRow("short unicode escape")
             << QByteArray("{\"type\":\"ping\",\"key\":\"\\u12\"}") << errc::BadJson;
@@ -320,8 +321,9 @@ private slots:
         QTest::newRow("date leap day") << oneValue("date", "\"2004-02-29\"") << QVariant(QDate(2004, 2, 29));
         QTest::newRow("null text") << oneValue("text", "null") << QVariant();
         QTest::newRow("null currency") << oneValue("currency", "null") << QVariant();
-        QTest::newRow("escapes in text") << oneValue("text", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\"")
-                                         << QVariant(QString::fromUtf8("\"\\/\b\f\n\r\t\u00e9\U0001F600"));
+        QTest::newRow("escapes in text")
+            << oneValue("text", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\"")
+            << QVariant(QString::fromUtf8("\"\\/\b\f\n\r\t\u00e9\U0001F600"));
     }
     void shouldAcceptValuesAtTheirLimits()
     {

@@ -124,8 +124,9 @@ bool PgCluster::execute(const QString& statement, QString* error)
     const QString connection = QStringLiteral("tavro-test-admin");
     bool ok = false;
     {
-        QSqlDatabase admin = QSqlDatabase::contains(connection) ? QSqlDatabase::database(connection, false)
-                                                                : QSqlDatabase::addDatabase("QPSQL", connection);
+        QSqlDatabase admin = QSqlDatabase::contains(connection)
+                                 ? QSqlDatabase::database(connection, false)
+                                 : QSqlDatabase::addDatabase("QPSQL", connection);
         const DatabaseConfig c = config(QStringLiteral("postgres"));
         admin.setHostName(c.host);
         admin.setPort(c.port);
@@ -143,8 +144,9 @@ bool PgCluster::execute(const QString& statement, QString* error)
 
 bool PgCluster::createDatabase(const QString& name, const QString& templateName, QString* error)
 {
-    return execute(templateName.isEmpty() ? QStringLiteral("CREATE DATABASE %1").arg(name)
-                                          : QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, templateName),
+    return execute(templateName.isEmpty()
+                       ? QStringLiteral("CREATE DATABASE %1").arg(name)
+                       : QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, templateName),
                    error);
 }
 
