@@ -38,13 +38,6 @@ void loadSavableBatch(DocumentFixture& f)
     QVERIFY(f.document->DataChanged());
 }
 
-/// The wait handles events for real and sleeps for real, as the default event service does.
-void pumpForReal(DocumentFixture& f)
-{
-    f.env.events.onDoEvents = [] { QCoreApplication::processEvents(); };
-    f.env.events.onSleep = [](int milliseconds) { QThread::msleep(milliseconds); };
-}
-
 enum class Reply
 {
     None,
@@ -72,6 +65,21 @@ void replyToSaveLater(DocumentFixture& f, Reply reply, int delayMs)
         else
             f.transport().deliverReply(save->key, {});
     });
+}
+
+/// The wait handles events for real and sleeps for real, as the default event service does.
+/// Once it has begun, a timer answers the save \a reply after 100 ms, well within the first
+/// sleep, so the answer is handled by the wait's own event processing.
+void pumpForReal(DocumentFixture& f, Reply reply)
+{
+    f.env.events.onDoEvents = [&f, reply, started = false]() mutable {
+        if (!started) {
+            started = true;
+            replyToSaveLater(f, reply, 100);
+        }
+        QCoreApplication::processEvents();
+    };
+    f.env.events.onSleep = [](int milliseconds) { QThread::msleep(milliseconds); };
 }
 
 QStringList configureToolbarCalls(bool enabled)
@@ -226,7 +234,7 @@ void TestSavePrompts::closeDocumentShouldOfferToSaveAndWait()
 
     DocumentFixture f(kTag, kTitle);
     loadSavableBatch(f);
-    pumpForReal(f);
+    pumpForReal(f, Reply(reply));
     if (refusedAtOnce)
         f.document->mLblDataCnfrmPymt[4]->setCaption(QString());
     f.document->mstrSaveError = earlierError;
@@ -235,7 +243,6 @@ void TestSavePrompts::closeDocumentShouldOfferToSaveAndWait()
     f.env.messageBox.answers.enqueue(answer);
     const qsizetype sentBefore = f.transport().sent.size();
     f.env.log.clear();
-    replyToSaveLater(f, Reply(reply), 100);
 
     const bool result = f.document->CloseDocument();
 
@@ -247,7 +254,7 @@ void TestSavePrompts::closeDocumentShouldOfferToSaveAndWait()
     QCOMPARE(f.transport().sent.size() > sentBefore, saved);
     QCOMPARE(!f.env.events.sleeps.isEmpty(), waits);
     if (waits) {
-        // The reply came while the document was waiting, not before it began to.
+        // The reply was handled inside the wait, after its first sleep.
         const qsizetype firstSleep = f.env.log.indexOf(QStringLiteral("Sleep(500)"));
         const qsizetype replyChecked =
             f.env.log.entries().indexOf(f.env.log.matching(QStringLiteral("CheckReplyErrors(")).value(0));
