@@ -1,6 +1,7 @@
 #include "controls/SSOleDBGrid.h"
 
 #include "controls/Twips.h"
+#include "runtime/Classic.h"
 #include "runtime/ClassicError.h"
 #include "runtime/Currency.h"
 #include "runtime/CurrencyFormat.h"
@@ -50,56 +51,24 @@ bool isTicked(const QVariant& value)
     }
 }
 
-// The short date of the system locale with a four-digit year, which reads back as the date.
-QString dateText(const QDate& date)
-{
-    QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return QLocale::system().toString(date, format);
-}
-
+// Cell values show as their classic text; amounts of a "CURRENCY" column as the locale's
+// currency. Both conversions are the runtime's, so a cell reads back as what was stored.
 std::optional<Currency> currencyOf(const QVariant& value)
 {
-    if (value.canConvert<Currency>() && value.userType() == qMetaTypeId<Currency>())
-        return value.value<Currency>();
+    if (value.isNull() || value.typeId() == QMetaType::QDate)
+        return std::nullopt;
     try {
-        switch (value.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-            return Currency::fromLong(value.toLongLong());
-        case QMetaType::Double:
-        case QMetaType::Float:
-            return Currency::fromDouble(value.toDouble());
-        case QMetaType::QString:
-            return Currency::fromPlainText(value.toString());
-        default:
-            return std::nullopt;
-        }
+        return vb::CCur(value);
     } catch (const ClassicError&) {
-        return std::nullopt; // out of the currency range: shown as it is
+        return std::nullopt; // not an amount, or out of the currency range: shown as it is
     }
 }
 
 QString plainText(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', 15);
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::QDate:
-        return dateText(value.toDate());
-    default:
-        break;
-    }
-    if (value.userType() == qMetaTypeId<Currency>())
-        return value.value<Currency>().toPlainText();
-    return value.toString();
+    if (!value.isValid() || value.isNull())
+        return {};
+    return vb::CStr(value);
 }
 
 Qt::Alignment alignmentFlags(ColumnAlignment alignment)
@@ -334,6 +303,8 @@ public:
             const bool ticked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
             return model->setData(index, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
         }
+        if (checkable && event->type() == QEvent::MouseButtonPress)
+            return false; // the view makes the row current first; the release ticks it
         if (checkable && event->type() == QEvent::MouseButtonDblClick)
             return true; // the press and release already toggled it; no editor either
         return QStyledItemDelegate::editorEvent(event, model, option, index);

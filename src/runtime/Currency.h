@@ -37,7 +37,9 @@ public:
     Currency operator-() const;
     Currency& operator+=(Currency other) { return *this = *this + other; }
     Currency& operator-=(Currency other) { return *this = *this - other; }
+#ifndef Q_MOC_RUN // moc of Qt 6.4 cannot parse a defaulted three-way comparison
     constexpr auto operator<=>(const Currency&) const = default;
+#endif
 
 private:
     constexpr explicit Currency(qint64 units) : m_units(units) {}

@@ -83,6 +83,8 @@ private slots:
     void writingACellWithoutACurrentRowShouldRaise();
     void officerTickShouldToggleOnlyUnlockedCellsOfAnEnabledGrid_data();
     void officerTickShouldToggleOnlyUnlockedCellsOfAnEnabledGrid();
+    void tickShouldMakeItsRowCurrentWhateverTheColumnWidth_data();
+    void tickShouldMakeItsRowCurrentWhateverTheColumnWidth();
     void checkCellsShouldReadTicksFromTextAndValues_data();
     void checkCellsShouldReadTicksFromTextAndValues();
     void currencyColumnShouldShowTheSystemFormat_data();
@@ -316,6 +318,39 @@ void TestGrid::officerTickShouldToggleOnlyUnlockedCellsOfAnEnabledGrid()
     QCOMPARE(grid.model()->index(1, 2).data(Qt::CheckStateRole).toInt() == Qt::Checked, ticked);
     QCOMPARE(shownRow(grid, 0), QStringLiteral("1001|$100.00|[ ]"));
     QCOMPARE(shownRow(grid, 2), QStringLiteral("1003|$0.50|[ ]"));
+}
+
+void TestGrid::tickShouldMakeItsRowCurrentWhateverTheColumnWidth_data()
+{
+    QTest::addColumn<int>("widthTwips");
+    QTest::newRow("narrow tick column") << 529;
+    QTest::newRow("wide tick column") << 1440;
+}
+
+// A click on the box itself must also move the current row there: the change handler of a
+// reconciliation grid keeps the officer on the row just ticked.
+void TestGrid::tickShouldMakeItsRowCurrentWhateverTheColumnWidth()
+{
+    QFETCH(int, widthTwips);
+    SSOleDBGrid grid;
+    grid.resize(500, 300);
+    grid.addColumn("Receipt Number", "Receipt #").setLocked(true);
+    SSColumn& check = grid.addColumn("Check Column", "");
+    check.setStyle(ColumnStyle::CheckBox);
+    check.setWidth(widthTwips);
+    for (const char* row : {"1001", "1002", "1003"})
+        grid.AddItem(row);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.MoveFirst();
+
+    int currentSeenByChange = -1;
+    connect(&grid, &SSOleDBGrid::Change, this, [&] { currentSeenByChange = grid.Row(); });
+    QTest::mouseClick(grid.view()->viewport(), Qt::LeftButton, {}, cellCentre(grid, 2, 1));
+
+    QCOMPARE(currentSeenByChange, 2);
+    QCOMPARE(grid.Row(), 2);
+    QCOMPARE(grid.model()->index(2, 1).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
 }
 
 void TestGrid::checkCellsShouldReadTicksFromTextAndValues_data()
