@@ -121,9 +121,8 @@ enum class Part
 };
 
 // The order of day, month and year in the locale's short date format.
-std::array<Part, 3> dateOrder(const QLocale& locale)
+std::array<Part, 3> dateOrderOfFormat(const QString& format)
 {
-    const QString format = shortDateFormat(locale);
     struct Found
     {
         qsizetype at;
@@ -134,6 +133,11 @@ std::array<Part, 3> dateOrder(const QLocale& locale)
                                   Found{format.indexOf(u'y'), Part::Year}};
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.at < b.at; });
     return {found[0].part, found[1].part, found[2].part};
+}
+
+std::array<Part, 3> dateOrder(const QLocale& locale)
+{
+    return dateOrderOfFormat(shortDateFormat(locale));
 }
 
 int monthOfName(QStringView word, const QLocale& locale)
@@ -209,7 +213,7 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
 {
     QList<NumberToken> numbers;
     int month = 0;
-    const QStringList ignorable = literalWords(locale);
+    std::optional<QStringList> ignorable; // only texts with words need the locale's literal words
     qsizetype i = 0;
     while (i < text.size()) {
         if (detail::digitLengthAt(text, i)) {
@@ -226,7 +230,9 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
             while (i < text.size() && QChar::isLetter(detail::codePointAt(text, i)))
                 i += QChar::requiresSurrogates(detail::codePointAt(text, i)) ? 2 : 1;
             const QStringView word = text.mid(start, i - start);
-            if (ignorable.contains(word))
+            if (!ignorable)
+                ignorable = literalWords(locale);
+            if (ignorable->contains(word))
                 continue;
             if (month != 0)
                 return std::nullopt;
@@ -282,6 +288,8 @@ std::optional<QDate> readDate(const QString& input, const QLocale& locale)
     if (text.isEmpty())
         return std::nullopt;
     // A time of day may follow the date; it does not change the day.
+    if (!text.contains(u':'))
+        return readDatePart(text, locale);
     static const QRegularExpression timeOfDay(
         QStringLiteral(R"(^(.*?)\s*\b(\d{1,2}):(\d{2})(?::(\d{2}))?\s*([AaPp][Mm])?$)"));
     const auto match = timeOfDay.match(text);
