@@ -22,8 +22,25 @@ void reportStartFailure(const QString& text, bool quiet)
 
 } // namespace
 
+// --help and --version answer on a machine without a display too, and --screenshot needs none.
+static void useOffscreenWhenNoDisplay(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
+        qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+        return;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" || arg == "--version" ||
+            arg.startsWith("--screenshot")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return;
+        }
+    }
+}
+
 int main(int argc, char* argv[])
 {
+    useOffscreenWhenNoDisplay(argc, argv);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tavro"));
     QApplication::setApplicationName(QStringLiteral("tavro-shell"));
