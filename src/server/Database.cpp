@@ -76,12 +76,13 @@ QString dialectFolder(Dialect dialect)
     return dialect == Dialect::Sqlite ? QStringLiteral("sqlite") : QStringLiteral("postgresql");
 }
 
-// The files of one schema version: the dialect's own first, then the shared ones.
+// The files of one schema version: the shared ones first, then what the dialect writes its own way
+// (which may refer to the shared tables).
 QStringList migrationFiles(Dialect dialect, int version)
 {
     QStringList files;
     const QString prefix = QStringLiteral("%1_").arg(version, 3, 10, QChar(u'0'));
-    for (const QString& folder : {dialectFolder(dialect), QStringLiteral("common")}) {
+    for (const QString& folder : {QStringLiteral("common"), dialectFolder(dialect)}) {
         const QDir dir(QStringLiteral(":/tavro/migrations/") + folder);
         for (const QString& name : dir.entryList({prefix + QStringLiteral("*.sql")}, QDir::Files, QDir::Name))
             files.append(dir.filePath(name));
