@@ -69,15 +69,10 @@ private slots:
     {
         QTest::addColumn<Message>("message");
         QTest::newRow("login") << Message(Login{"jdoe", QString::fromUtf8("pa\"ss wörd")});
-        QTest::newRow("login empty") << Message(Login{});
-        QTest::newRow("resume") << Message(Resume{"abc"});
-        QTest::newRow("reference request") << Message(ReferenceRequest{});
         QTest::newRow("ping") << Message(Ping{"p1"});
-        QTest::newRow("pong") << Message(Pong{"p1"});
         QTest::newRow("request") << Message(sampleRequest());
         Request bare;
         bare.key = "K2";
-        bare.requester = "X";
         bare.requestCode = FormNumber;
         QTest::newRow("request bare") << Message(bare);
         QTest::newRow("session") << Message(
@@ -87,11 +82,8 @@ private slots:
         reference.codeTables["EMPTY"] = {};
         reference.officers = {{1234, "Jane Roe"}, {-5, "Negative"}, {2147483647, "Max"}};
         QTest::newRow("reference") << Message(reference);
-        Reference emptyReference;
-        QTest::newRow("reference empty") << Message(emptyReference);
         Reply reply;
         reply.key = "K1";
-        reply.requester = "TAVRO_CnfrmPymt";
         reply.errors = {{"stale", "The batch was confirmed by someone else"}};
         reply.dataSets.insert("RECEIPT", everyType());
         QTest::newRow("reply") << Message(reply);
@@ -113,173 +105,75 @@ private slots:
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QString>("code");
-
+        const QByteArray request =
+            R"({"type":"request","key":"K","requester":"R","userId":"u","version":"5.1")";
+        const auto field = [](const char* fields, const char* records) {
+            return requestFrame(QByteArray(R"({"S":{"fields":[)") + fields + R"(],"records":[)" + records +
+                                "]}}");
+        };
+        // clang-format off
         QTest::newRow("empty") << QByteArray() << errc::BadJson;
-        QTest::newRow("blank") << QByteArray("   ") << errc::BadJson;
         QTest::newRow("array") << QByteArray("[]") << errc::BadJson;
-        QTest::newRow("string") << QByteArray(R"("login")") << errc::BadJson;
         QTest::newRow("truncated") << QByteArray(R"({"type":"login","user":"a")") << errc::BadJson;
-        QTest::newRow("trailing garbage") << QByteArray(R"({"type":"ping"} x)") << errc::BadJson;
         QTest::newRow("two objects") << QByteArray(R"({"type":"ping"}{"type":"ping"})") << errc::BadJson;
         QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\"type\":\"ping\"}") << errc::BadJson;
-        QTest::newRow("unknown escape")
-            << QByteArray("{\"type\":\"ping\",\"key\":\"\\x41\"}") << errc::BadJson;
-        QTest::newRow("quote escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\'\"}") << errc::BadJson;
-        QTest::newRow("short unicode escape")
-            << QByteArray("{\"type\":\"ping\",\"key\":\"\\u12\"}") << errc::BadJson;
-        QTest::newRow("raw tab in text")
-            << QByteArray("{\"type\":\"ping\",\"key\":\"a\tb\"}") << errc::BadJson;
-        QTest::newRow("raw newline in text")
-            << QByteArray("{\"type\":\"ping\",\"key\":\"a\nb\"}") << errc::BadJson;
+        QTest::newRow("unknown escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\x41\"}") << errc::BadJson;
+        QTest::newRow("short unicode escape") << QByteArray("{\"type\":\"ping\",\"key\":\"\\u12\"}") << errc::BadJson;
+        QTest::newRow("raw tab in text") << QByteArray("{\"type\":\"ping\",\"key\":\"a\tb\"}") << errc::BadJson;
         QTest::newRow("number without whole part") << oneValue("double", ".5") << errc::BadJson;
-        QTest::newRow("number without decimals") << oneValue("double", "1.") << errc::BadJson;
         QTest::newRow("number with leading zero") << oneValue("double", "01") << errc::BadJson;
-        QTest::newRow("number with plus") << oneValue("double", "+1") << errc::BadJson;
         QTest::newRow("exponent without digits") << oneValue("double", "1e") << errc::BadJson;
         QTest::newRow("raw NUL") << QByteArray("{\"type\":\"ping\"}\0", 16) << errc::BadJson;
-        QTest::newRow("NUL in string")
-            << QByteArray(R"({"type":"login","user":"a\u0000b","password":""})") << errc::BadValue;
-        QTest::newRow("lone surrogate")
-            << QByteArray(R"({"type":"login","user":"\ud800","password":""})") << errc::BadEncoding;
-        QTest::newRow("invalid utf-8")
-            << QByteArray("{\"type\":\"login\",\"user\":\"\xff\",\"password\":\"\"}") << errc::BadEncoding;
-        QTest::newRow("overlong utf-8")
-            << QByteArray("{\"type\":\"ping\",\"key\":\"\xc0\xaf\"}") << errc::BadEncoding;
-        QTest::newRow("utf-8 surrogate")
-            << QByteArray("{\"type\":\"ping\",\"key\":\"\xed\xa0\x80\"}") << errc::BadEncoding;
-        QTest::newRow("latin-1 outside strings")
-            << QByteArray("{\"type\":\"ping\"}\xe9") << errc::BadEncoding;
+        QTest::newRow("NUL in string") << QByteArray(R"({"type":"login","user":"a\u0000b","password":""})") << errc::BadValue;
+        QTest::newRow("lone surrogate") << QByteArray(R"({"type":"login","user":"\ud800","password":""})") << errc::BadEncoding;
+        QTest::newRow("invalid utf-8") << QByteArray("{\"type\":\"login\",\"user\":\"\xff\",\"password\":\"\"}") << errc::BadEncoding;
+        QTest::newRow("overlong utf-8") << QByteArray("{\"type\":\"ping\",\"key\":\"\xc0\xaf\"}") << errc::BadEncoding;
+        QTest::newRow("latin-1 outside strings") << QByteArray("{\"type\":\"ping\"}\xe9") << errc::BadEncoding;
         QTest::newRow("no type") << QByteArray(R"({"user":"a"})") << errc::MissingMember;
         QTest::newRow("type number") << QByteArray(R"({"type":7})") << errc::WrongType;
-        QTest::newRow("unknown type") << QByteArray(R"({"type":"drop table"})") << errc::UnknownType;
-        QTest::newRow("type case") << QByteArray(R"({"type":"LOGIN","user":"a","password":"b"})")
-                                   << errc::UnknownType;
-        QTest::newRow("login without password")
-            << QByteArray(R"({"type":"login","user":"a"})") << errc::MissingMember;
-        QTest::newRow("login password null")
-            << QByteArray(R"({"type":"login","user":"a","password":null})") << errc::WrongType;
-        QTest::newRow("resume token number")
-            << QByteArray(R"({"type":"resume","token":5})") << errc::WrongType;
-        QTest::newRow("ping key object") << QByteArray(R"({"type":"ping","key":{}})") << errc::WrongType;
-
-        const QByteArray envelope = R"("key":"K","requester":"R","userId":"u","version":"5.1")";
-        QTest::newRow("request code text")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":"63"})" << errc::WrongType;
-        QTest::newRow("request code fraction")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":63.5})" << errc::WrongType;
-        QTest::newRow("request code unknown")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":64})" << errc::UnknownRequestCode;
-        QTest::newRow("request code huge")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":99999999999999999999999})"
-            << errc::WrongType;
-        QTest::newRow("request code 1e400")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":1e400})" << errc::BadJson;
-        QTest::newRow("request code missing")
-            << "{\"type\":\"request\"," + envelope + "}" << errc::MissingMember;
-        QTest::newRow("request no key")
-            << QByteArray(
-                   R"({"type":"request","requester":"R","userId":"u","version":"5.1","requestCode":63})")
-            << errc::MissingMember;
-        QTest::newRow("criteria object")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":63,"criteria":{}})" << errc::WrongType;
-        QTest::newRow("criterion string")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":63,"criteria":["key:DOC_NBR"]})"
-            << errc::WrongType;
+        QTest::newRow("type case") << QByteArray(R"({"type":"LOGIN","user":"a","password":"b"})") << errc::UnknownType;
+        QTest::newRow("login password null") << QByteArray(R"({"type":"login","user":"a","password":null})") << errc::WrongType;
+        QTest::newRow("request code text") << request + R"(,"requestCode":"63"})" << errc::WrongType;
+        QTest::newRow("request code fraction") << request + R"(,"requestCode":63.5})" << errc::WrongType;
+        QTest::newRow("request code unknown") << request + R"(,"requestCode":64})" << errc::UnknownRequestCode;
+        QTest::newRow("request code huge") << request + R"(,"requestCode":99999999999999999999999})" << errc::WrongType;
+        QTest::newRow("request code 1e400") << request + R"(,"requestCode":1e400})" << errc::BadJson;
+        QTest::newRow("request code missing") << request + "}" << errc::MissingMember;
+        QTest::newRow("criterion string") << request + R"(,"requestCode":63,"criteria":["key:DOC_NBR"]})" << errc::WrongType;
         QTest::newRow("criterion without value")
-            << "{\"type\":\"request\"," + envelope +
-                   R"(,"requestCode":63,"criteria":[{"systemName":"S","key":"k","operator":"="}]})"
-            << errc::MissingMember;
-        QTest::newRow("criterion value number")
-            << "{\"type\":\"request\"," + envelope +
-                   R"(,"requestCode":63,"criteria":[{"systemName":"S","key":"k","operator":"=","value":1}]})"
-            << errc::WrongType;
-        QTest::newRow("options not text")
-            << "{\"type\":\"request\"," + envelope + R"(,"requestCode":72,"options":[1]})" << errc::WrongType;
-        QTest::newRow("data sets list") << requestFrame("[]") << errc::WrongType;
+            << request + R"(,"requestCode":63,"criteria":[{"systemName":"S","key":"k","operator":"="}]})" << errc::MissingMember;
+        QTest::newRow("options not text") << request + R"(,"requestCode":72,"options":[1]})" << errc::WrongType;
         QTest::newRow("data set not object") << requestFrame(R"({"S":1})") << errc::WrongType;
-        QTest::newRow("data set unnamed")
-            << requestFrame(R"({"":{"fields":[],"records":[]}})") << errc::BadValue;
-        QTest::newRow("data set without fields")
-            << requestFrame(R"({"S":{"records":[]}})") << errc::MissingMember;
-        QTest::newRow("data set without records")
-            << requestFrame(R"({"S":{"fields":[]}})") << errc::MissingMember;
-        QTest::newRow("field unknown type")
-            << requestFrame(R"({"S":{"fields":[{"name":"A","type":"money"}],"records":[]}})")
-            << errc::BadValue;
-        QTest::newRow("field without name")
-            << requestFrame(R"({"S":{"fields":[{"type":"text"}],"records":[]}})") << errc::MissingMember;
-        QTest::newRow("field empty name")
-            << requestFrame(R"({"S":{"fields":[{"name":"","type":"text"}],"records":[]}})") << errc::BadValue;
-        QTest::newRow("field twice")
-            << requestFrame(
-                   R"({"S":{"fields":[{"name":"A","type":"text"},{"name":"A","type":"long"}],"records":[]}})")
-            << errc::BadValue;
-        QTest::newRow("record too short")
-            << requestFrame(
-                   R"({"S":{"fields":[{"name":"A","type":"text"},{"name":"B","type":"text"}],"records":[["x"]]}})")
-            << errc::BadValue;
-        QTest::newRow("record too long")
-            << requestFrame(R"({"S":{"fields":[{"name":"A","type":"text"}],"records":[["x","y"]]}})")
-            << errc::BadValue;
-        QTest::newRow("record object")
-            << requestFrame(R"({"S":{"fields":[{"name":"A","type":"text"}],"records":[{"A":"x"}]}})")
-            << errc::WrongType;
-
+        QTest::newRow("data set unnamed") << requestFrame(R"({"":{"fields":[],"records":[]}})") << errc::BadValue;
+        QTest::newRow("data set without records") << requestFrame(R"({"S":{"fields":[]}})") << errc::MissingMember;
+        QTest::newRow("field unknown type") << field(R"({"name":"A","type":"money"})", "") << errc::BadValue;
+        QTest::newRow("field twice") << field(R"({"name":"A","type":"text"},{"name":"A","type":"long"})", "") << errc::BadValue;
+        QTest::newRow("record too short") << field(R"({"name":"A","type":"text"},{"name":"B","type":"text"})", R"(["x"])") << errc::BadValue;
+        QTest::newRow("record too long") << field(R"({"name":"A","type":"text"})", R"(["x","y"])") << errc::BadValue;
+        QTest::newRow("record object") << field(R"({"name":"A","type":"text"})", R"({"A":"x"})") << errc::WrongType;
         QTest::newRow("text as number") << oneValue("text", "1") << errc::WrongType;
-        QTest::newRow("text as list") << oneValue("text", "[\"a\"]") << errc::WrongType;
-        QTest::newRow("long as text") << oneValue("long", "\"1\"") << errc::WrongType;
         QTest::newRow("long fraction") << oneValue("long", "1.5") << errc::WrongType;
         QTest::newRow("long beyond int64") << oneValue("long", "9223372036854775808") << errc::WrongType;
-        QTest::newRow("long bool") << oneValue("long", "true") << errc::WrongType;
-        QTest::newRow("double as text") << oneValue("double", "\"1.5\"") << errc::WrongType;
         QTest::newRow("double NaN") << oneValue("double", "NaN") << errc::BadJson;
         QTest::newRow("currency as number") << oneValue("currency", "12.5") << errc::WrongType;
         QTest::newRow("currency five decimals") << oneValue("currency", "\"0.00001\"") << errc::BadValue;
-        QTest::newRow("currency exponent") << oneValue("currency", "\"1e3\"") << errc::BadValue;
         QTest::newRow("currency grouping") << oneValue("currency", "\"1,000\"") << errc::BadValue;
-        QTest::newRow("currency symbol") << oneValue("currency", "\"$5\"") << errc::BadValue;
-        QTest::newRow("currency beyond range")
-            << oneValue("currency", "\"922337203685477.5808\"") << errc::BadValue;
-        QTest::newRow("currency huge")
-            << oneValue("currency", "\"99999999999999999999999\"") << errc::BadValue;
+        QTest::newRow("currency beyond range") << oneValue("currency", "\"922337203685477.5808\"") << errc::BadValue;
         QTest::newRow("date us order") << oneValue("date", "\"01-26-2005\"") << errc::BadValue;
         QTest::newRow("date invalid day") << oneValue("date", "\"2005-02-30\"") << errc::BadValue;
-        QTest::newRow("date with time") << oneValue("date", "\"2005-01-26T00:00:00\"") << errc::BadValue;
-        QTest::newRow("date short year") << oneValue("date", "\"05-01-26\"") << errc::BadValue;
-        QTest::newRow("date number") << oneValue("date", "38378") << errc::WrongType;
         QTest::newRow("bool as number") << oneValue("bool", "1") << errc::WrongType;
-        QTest::newRow("bool as text") << oneValue("bool", "\"true\"") << errc::WrongType;
-        QTest::newRow("text with NUL") << oneValue("text", "\"a\\u0000\"") << errc::BadValue;
-
         QTest::newRow("deep nesting in criteria")
-            << "{\"type\":\"request\"," + envelope +
-                   ",\"requestCode\":63,\"criteria\":" + QByteArray(500, '[') + QByteArray(500, ']') + "}"
-            << errc::WrongType;
+            << request + ",\"requestCode\":63,\"criteria\":" + QByteArray(500, '[') + QByteArray(500, ']') + "}" << errc::WrongType;
         QTest::newRow("nesting beyond the reader")
-            << "{\"type\":\"ping\",\"key\":" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}"
-            << errc::BadJson;
-
-        QTest::newRow("session officer text")
-            << QByteArray(
-                   R"({"type":"session","token":"t","profile":{"UserId":"u","TrpId":"t","TrpDstrctId":"d","OfficerId":"1","OfficerName":"n"}})")
-            << errc::WrongType;
+            << "{\"type\":\"ping\",\"key\":" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}" << errc::BadJson;
         QTest::newRow("session officer beyond int32")
-            << QByteArray(
-                   R"({"type":"session","token":"t","profile":{"UserId":"u","TrpId":"t","TrpDstrctId":"d","OfficerId":2147483648,"OfficerName":"n"}})")
+            << QByteArray(R"({"type":"session","token":"t","profile":{"UserId":"u","TrpId":"t","TrpDstrctId":"d","OfficerId":2147483648,"OfficerName":"n"}})")
             << errc::BadValue;
-        QTest::newRow("reference officer key")
-            << QByteArray(R"({"type":"reference","codeTables":{},"officers":{"12a":"x"}})") << errc::BadValue;
         QTest::newRow("reference officer key padded")
             << QByteArray(R"({"type":"reference","codeTables":{},"officers":{"012":"x"}})") << errc::BadValue;
-        QTest::newRow("reference table not object")
-            << QByteArray(R"({"type":"reference","codeTables":{"T":[]},"officers":{}})") << errc::WrongType;
-        QTest::newRow("reference without officers")
-            << QByteArray(R"({"type":"reference","codeTables":{}})") << errc::MissingMember;
         QTest::newRow("reply error not object")
-            << QByteArray(R"({"type":"reply","key":"K","requester":"R","errors":["bad"]})")
-            << errc::WrongType;
-        QTest::newRow("error without text")
-            << QByteArray(R"({"type":"error","code":"x"})") << errc::MissingMember;
+            << QByteArray(R"({"type":"reply","key":"K","requester":"R","errors":["bad"]})") << errc::WrongType;
+        // clang-format on
     }
     void shouldRefuseHostileFrames()
     {
@@ -304,26 +198,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QVariant>("expected");
+        // clang-format off
         QTest::newRow("long max") << oneValue("long", "9223372036854775807") << QVariant(Int64Max);
         QTest::newRow("long min") << oneValue("long", "-9223372036854775808") << QVariant(Int64Min);
         QTest::newRow("long written 7.0") << oneValue("long", "7.0") << QVariant(qint64(7));
-        QTest::newRow("double whole") << oneValue("double", "12345") << QVariant(12345.0);
         QTest::newRow("double exponent") << oneValue("double", "-1.5e-3") << QVariant(-0.0015);
         QTest::newRow("double upper-case exponent") << oneValue("double", "2E+2") << QVariant(200.0);
-        QTest::newRow("double minus zero") << oneValue("double", "-0.0") << QVariant(0.0);
-        QTest::newRow("currency max")
-            << oneValue("currency", "\"922337203685477.5807\"") << QVariant(Int64Max);
-        QTest::newRow("currency min")
-            << oneValue("currency", "\"-922337203685477.5808\"") << QVariant(Int64Min);
-        QTest::newRow("currency one unit") << oneValue("currency", "\"0.0001\"") << QVariant(qint64(1));
-        QTest::newRow("currency leading zeros")
-            << oneValue("currency", "\"007.50\"") << QVariant(qint64(75000));
+        QTest::newRow("currency max") << oneValue("currency", "\"922337203685477.5807\"") << QVariant(Int64Max);
+        QTest::newRow("currency min") << oneValue("currency", "\"-922337203685477.5808\"") << QVariant(Int64Min);
+        QTest::newRow("currency leading zeros") << oneValue("currency", "\"007.50\"") << QVariant(qint64(75000));
         QTest::newRow("date leap day") << oneValue("date", "\"2004-02-29\"") << QVariant(QDate(2004, 2, 29));
-        QTest::newRow("null text") << oneValue("text", "null") << QVariant();
         QTest::newRow("null currency") << oneValue("currency", "null") << QVariant();
-        QTest::newRow("escapes in text")
-            << oneValue("text", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\"")
-            << QVariant(QString::fromUtf8("\"\\/\b\f\n\r\t\u00e9\U0001F600"));
+        QTest::newRow("escapes in text") << oneValue("text", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\"")
+                                         << QVariant(QString::fromUtf8("\"\\/\b\f\n\r\t\u00e9\U0001F600"));
+        // clang-format on
     }
     void shouldAcceptValuesAtTheirLimits()
     {
@@ -352,9 +240,7 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<qint64>("units");
         QTest::addColumn<QString>("canonical");
-        QTest::newRow("zero") << "0" << true << qint64(0) << "0";
         QTest::newRow("minus zero") << "-0.0" << true << qint64(0) << "0";
-        QTest::newRow("half") << "12.5" << true << qint64(125000) << "12.5";
         QTest::newRow("trailing zeros") << "12.5000" << true << qint64(125000) << "12.5";
         QTest::newRow("negative unit") << "-0.0001" << true << qint64(-1) << "-0.0001";
         QTest::newRow("max") << "922337203685477.5807" << true << Int64Max << "922337203685477.5807";
@@ -364,14 +250,9 @@ private slots:
         QTest::newRow("whole above max") << "922337203685478" << false << qint64(0) << "";
         QTest::newRow("empty") << "" << false << qint64(0) << "";
         QTest::newRow("minus only") << "-" << false << qint64(0) << "";
-        QTest::newRow("dot only") << "." << false << qint64(0) << "";
-        QTest::newRow("no whole part") << ".5" << false << qint64(0) << "";
         QTest::newRow("no decimals after dot") << "5." << false << qint64(0) << "";
-        QTest::newRow("plus") << "+5" << false << qint64(0) << "";
         QTest::newRow("blank") << " 5" << false << qint64(0) << "";
         QTest::newRow("comma decimal") << "5,5" << false << qint64(0) << "";
-        QTest::newRow("two dots") << "5.5.5" << false << qint64(0) << "";
-        QTest::newRow("double minus") << "--5" << false << qint64(0) << "";
     }
     void moneyTextShouldBeExact()
     {
