@@ -1,0 +1,202 @@
+#include "LoadRun.h"
+#include "server/Server.h"
+#include "server/Service.h"
+
+#include <memory>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavro;
+using namespace tavro::loadgen;
+
+class TestLoadgen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void mixes_data();
+    void mixes();
+    void parsesMix_data();
+    void parsesMix();
+    void confirmsEveryBatchOnce();
+    void countsRefusedSignIn();
+
+private:
+    Options options(const QString& mix) const;
+    qint64 scalar(const QString& sql) const;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<server::Service> m_service;
+    std::unique_ptr<server::Server> m_server;
+};
+
+namespace {
+constexpr int Batches = 24;
+constexpr int ReceiptsPerBatch = 5;
+} // namespace
+
+void TestLoadgen::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_service = std::make_unique<server::Service>(server::DatabaseConfig::sqlite(m_dir.filePath("load.db")));
+    QString why;
+    QVERIFY2(m_service->initialize(&why), qPrintable(why));
+    QVERIFY2(m_service->generate(Batches, ReceiptsPerBatch, &why), qPrintable(why));
+    const server::NewUser user{QStringLiteral("bench"), server::Role::Confirm, 9000, QString(),
+                               QStringLiteral("TRP01"), QStringLiteral("D01")};
+    QVERIFY2(m_service->addUser(user, QStringLiteral("secret"), &why, server::HashCost::Minimal),
+             qPrintable(why));
+    m_server = std::make_unique<server::Server>(*m_service);
+    QVERIFY2(m_server->listen(QHostAddress::LocalHost, 0, &why), qPrintable(why));
+}
+
+void TestLoadgen::cleanupTestCase()
+{
+    m_server.reset();
+    m_service.reset();
+}
+
+Options TestLoadgen::options(const QString& mix) const
+{
+    Options o;
+    o.url = m_server->url();
+    o.clients = 4;
+    o.user = QStringLiteral("bench");
+    o.password = QStringLiteral("secret");
+    o.seconds = 0.5;
+    o.warmup = 1;
+    o.batches = Batches;
+    o.receiptsPerBatch = ReceiptsPerBatch;
+    o.timeoutMs = 10000;
+    QString why;
+    o.mix = parseMix(mix, &why).value_or(QList<MixEntry>());
+    return o;
+}
+
+qint64 TestLoadgen::scalar(const QString& sql) const
+{
+    const QString name = QStringLiteral("check");
+    qint64 value = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(m_dir.filePath("load.db"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                value = q.value(0).toLongLong();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
+void TestLoadgen::mixes_data()
+{
+    QTest::addColumn<QString>("mix");
+    QTest::addColumn<qint64>("rowsPerStep");
+    QTest::newRow("ping") << "ping" << qint64(0);
+    QTest::newRow("search") << "search" << qint64(ReceiptsPerBatch);
+    QTest::newRow("receipt detail") << "receipt" << qint64(3);
+    QTest::newRow("funds detail") << "funds" << qint64(3 * ReceiptsPerBatch);
+    QTest::newRow("form number") << "number" << qint64(1);
+}
+
+// Each kind alone: answered steps, no error, and replies of the size the generated data has.
+void TestLoadgen::mixes()
+{
+    QFETCH(QString, mix);
+    QFETCH(qint64, rowsPerStep);
+    const Options o = options(mix);
+    const Results results = run(o);
+    QVERIFY2(results.errorCount() == 0, qPrintable(report(o, results)));
+    QCOMPARE(results.signedIn, o.clients);
+    QCOMPARE(results.kinds.size(), 1);
+    const KindStats& stats = results.kinds.first();
+    QVERIFY(stats.latencies.size() > 0);
+    QCOMPARE(stats.empty, 0);
+    QCOMPARE(stats.rows, rowsPerStep * stats.latencies.size());
+    QVERIFY(std::is_sorted(stats.latencies.cbegin(), stats.latencies.cend()));
+    QVERIFY(stats.latencies.front() > 0);
+}
+
+void TestLoadgen::parsesMix_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed"); // kind:weight pairs, or empty when refused
+    QTest::newRow("weights") << "search:4, ping"
+                             << "search:4,ping:1";
+    QTest::newRow("every kind") << "ping,search,receipt,funds,number,confirm:2"
+                                << "ping:1,search:1,receipt:1,funds:1,number:1,confirm:2";
+    QTest::newRow("unknown kind") << "search,save"
+                                  << "";
+    QTest::newRow("zero weight") << "search:0"
+                                 << "";
+    QTest::newRow("two weights") << "search:1:2"
+                                 << "";
+    QTest::newRow("nothing") << " , "
+                             << "";
+}
+
+void TestLoadgen::parsesMix()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, parsed);
+    QString why;
+    const auto mix = parseMix(text, &why);
+    QCOMPARE(mix.has_value(), !parsed.isEmpty());
+    if (!mix) {
+        QVERIFY(!why.isEmpty());
+        return;
+    }
+    QStringList pairs;
+    for (const MixEntry& entry : *mix)
+        pairs.append(QStringLiteral("%1:%2").arg(kindName(entry.kind)).arg(entry.weight));
+    QCOMPARE(pairs.join(u','), parsed);
+}
+
+// Confirmations run until the batches run out: each batch confirmed exactly once, with its own
+// number, and the store agrees.
+void TestLoadgen::confirmsEveryBatchOnce()
+{
+    Options o = options(QStringLiteral("confirm"));
+    o.seconds = 20;
+    const Results results = run(o);
+    QVERIFY2(results.errorCount() == 0, qPrintable(report(o, results)));
+    QList<qint64> batches = results.confirmedBatches;
+    std::sort(batches.begin(), batches.end());
+    QList<qint64> expected;
+    for (int i = 0; i < Batches; ++i)
+        expected.append(o.firstBatch + i);
+    QCOMPARE(batches, expected);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM dly_rcpt WHERE cnfrmtn_nbr IS NOT NULL"), qint64(Batches));
+    QCOMPARE(scalar("SELECT COUNT(DISTINCT cnfrmtn_nbr) FROM dly_rcpt"), qint64(Batches));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM form_nbr WHERE used_by_batch IS NOT NULL"), qint64(Batches));
+
+    // A second run, which starts at the same batches again, is refused every one of them, and
+    // the store still holds each confirmation once.
+    o.warmup = 0;
+    const Results again = run(o);
+    QVERIFY(again.confirmedBatches.isEmpty());
+    QCOMPARE(again.transportErrorCount(), 0);
+    QCOMPARE(again.kinds.value(Kind::Confirm).errors,
+             (QMap<QString, qint64>{{QStringLiteral("already-confirmed"), Batches}}));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM cnfrmtn_audit WHERE dly_rcpt_nbr >= 2000001"), qint64(Batches));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM form_nbr WHERE used_by_batch IS NOT NULL"), qint64(Batches));
+}
+
+void TestLoadgen::countsRefusedSignIn()
+{
+    Options o = options(QStringLiteral("ping"));
+    o.password = QStringLiteral("wrong");
+    const Results results = run(o);
+    QCOMPARE(results.signedIn, 0);
+    QCOMPARE(results.transportErrorCount(), qint64(o.clients));
+    QCOMPARE(results.transport.value(QStringLiteral("sign-in refused: login-failed")), qint64(o.clients));
+    QVERIFY(report(o, results).contains(QStringLiteral("errors: 4 (transport 4)")));
+}
+
+QTEST_GUILESS_MAIN(TestLoadgen)
+#include "tst_loadgen.moc"
