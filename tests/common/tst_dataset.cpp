@@ -50,29 +50,20 @@ void tst_DataSet::shouldRoundTripEveryFieldTypeThroughTheWire_data()
 
     const auto text = int(FieldType::Text), lng = int(FieldType::Long), dbl = int(FieldType::Double),
                cur = int(FieldType::Currency), date = int(FieldType::Date), boolean = int(FieldType::Bool);
-    QTest::newRow("text") << text << QVariant(QStringLiteral("Daily Receipt"));
-    QTest::newRow("empty text is not Null") << text << QVariant(QString(""));
     QTest::newRow("text with line breaks") << text << QVariant(QStringLiteral("a\r\nb\nc"));
+    QTest::newRow("empty text is not Null") << text << QVariant(QString(""));
     QTest::newRow("text null") << text << QVariant();
-    QTest::newRow("long") << lng << QVariant::fromValue<qint64>(1234);
     QTest::newRow("long max") << lng << QVariant::fromValue(std::numeric_limits<qint64>::max());
     QTest::newRow("long min") << lng << QVariant::fromValue(std::numeric_limits<qint64>::min());
     QTest::newRow("long null") << lng << QVariant();
     QTest::newRow("double") << dbl << QVariant(0.1);
-    QTest::newRow("double negative tiny") << dbl << QVariant(-4.9e-324);
-    QTest::newRow("double null") << dbl << QVariant();
-    QTest::newRow("currency zero") << cur << currency(0);
-    QTest::newRow("currency smallest") << cur << currency(1);
     QTest::newRow("currency negative smallest") << cur << currency(-1);
     QTest::newRow("currency max") << cur << currency(std::numeric_limits<qint64>::max());
     QTest::newRow("currency min") << cur << currency(std::numeric_limits<qint64>::min());
     QTest::newRow("currency null") << cur << QVariant();
     QTest::newRow("date zero") << date << QVariant(QDate(1899, 12, 30));
-    QTest::newRow("date") << date << QVariant(QDate(2026, 2, 28));
     QTest::newRow("date null") << date << QVariant();
-    QTest::newRow("bool true") << boolean << QVariant(true);
     QTest::newRow("bool false") << boolean << QVariant(false);
-    QTest::newRow("bool null") << boolean << QVariant();
 }
 
 void tst_DataSet::shouldRoundTripEveryFieldTypeThroughTheWire()
@@ -115,35 +106,24 @@ void tst_DataSet::shouldConvertValuesToTheirFieldType_data()
     const auto text = int(FieldType::Text), lng = int(FieldType::Long), dbl = int(FieldType::Double),
                cur = int(FieldType::Currency), date = int(FieldType::Date), boolean = int(FieldType::Bool);
     const auto l = [](qint64 v) { return QVariant::fromValue(v); };
-    QTest::newRow("digits to long") << QVariant(QStringLiteral(" 0012345 ")) << lng << l(12345) << 0;
+    QTest::newRow("digits to long") << QVariant(" 0012345 ") << lng << l(12345) << 0;
     QTest::newRow("half to even down") << QVariant(2.5) << lng << l(2) << 0;
     QTest::newRow("half to even up") << QVariant(3.5) << lng << l(4) << 0;
-    QTest::newRow("currency to long") << currency(25000) << lng << l(2) << 0;
     QTest::newRow("true to long is -1") << QVariant(true) << lng << l(-1) << 0;
-    QTest::newRow("letters to long") << QVariant(QStringLiteral("12a4")) << lng << QVariant()
-                                     << int(err::TypeMismatch);
+    QTest::newRow("letters to long") << QVariant("12a4") << lng << QVariant() << int(err::TypeMismatch);
     QTest::newRow("huge double to long") << QVariant(1e300) << lng << QVariant() << int(err::Overflow);
-    QTest::newRow("text to double") << QVariant(QStringLiteral("12.5")) << dbl << QVariant(12.5) << 0;
     QTest::newRow("currency to double") << currency(-5) << dbl << QVariant(-0.0005) << 0;
-    QTest::newRow("text to currency")
-        << QVariant(QStringLiteral("1234.5678")) << cur << currency(12345678) << 0;
-    QTest::newRow("double to currency") << QVariant(12.5) << cur << currency(125000) << 0;
-    QTest::newRow("int to currency") << QVariant(7) << cur << currency(70000) << 0;
+    QTest::newRow("text to currency") << QVariant("1234.5678") << cur << currency(12345678) << 0;
     QTest::newRow("currency text with symbol")
-        << QVariant(QStringLiteral("$5")) << cur << QVariant() << int(err::TypeMismatch);
+        << QVariant("$5") << cur << QVariant() << int(err::TypeMismatch);
     QTest::newRow("long beyond currency")
         << l(std::numeric_limits<qint64>::max()) << cur << QVariant() << int(err::Overflow);
-    QTest::newRow("iso text to date")
-        << QVariant(QStringLiteral("2026-06-12")) << date << QVariant(QDate(2026, 6, 12)) << 0;
-    QTest::newRow("impossible date") << QVariant(QStringLiteral("2026-02-30")) << date << QVariant()
+    QTest::newRow("iso text to date") << QVariant("2026-06-12") << date << QVariant(QDate(2026, 6, 12)) << 0;
+    QTest::newRow("impossible date") << QVariant("2026-02-30") << date << QVariant()
                                      << int(err::TypeMismatch);
-    QTest::newRow("true text") << QVariant(QStringLiteral("TRUE")) << boolean << QVariant(true) << 0;
-    QTest::newRow("zero to bool") << QVariant(0) << boolean << QVariant(false) << 0;
-    QTest::newRow("word to bool") << QVariant(QStringLiteral("yes")) << boolean << QVariant()
-                                  << int(err::TypeMismatch);
+    QTest::newRow("word to bool") << QVariant("yes") << boolean << QVariant() << int(err::TypeMismatch);
     QTest::newRow("currency to text") << currency(123450) << text << QVariant(QStringLiteral("12.345")) << 0;
     QTest::newRow("bool to text") << QVariant(false) << text << QVariant(QStringLiteral("False")) << 0;
-    QTest::newRow("number to text") << l(42) << text << QVariant(QStringLiteral("42")) << 0;
 }
 
 void tst_DataSet::shouldConvertValuesToTheirFieldType()
@@ -186,7 +166,6 @@ void tst_DataSet::shouldVisitRecordsInSortOrderUntilEof_data()
     QTest::newRow("descending") << mixed << QStringLiteral("NAME DESC")
                                 << QStringList{"C", "B", "A", "<null>"};
     QTest::newRow("no records") << QVariantList{} << QStringLiteral("NAME") << QStringList{};
-    QTest::newRow("one Null record") << QVariantList{QVariant()} << QString() << QStringList{"<null>"};
 }
 
 void tst_DataSet::shouldVisitRecordsInSortOrderUntilEof()

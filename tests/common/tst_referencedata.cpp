@@ -12,13 +12,10 @@ namespace {
 protocol::Reference signInReference()
 {
     protocol::Reference reference;
-    reference.codeTables[QStringLiteral("CNFRMDOC")] = {
-        {QStringLiteral("R"), QStringLiteral("Receipt")},
-        {QStringLiteral("A"), QStringLiteral("Account")},
-        {QStringLiteral("D"), QStringLiteral("Daily Receipt")},
-        {QStringLiteral("N"), QStringLiteral("Confirmation Number")}};
-    reference.codeTables[QStringLiteral("FUNDTYP")] = {{QStringLiteral("K"), QStringLiteral("Check")}};
-    reference.officers = {{1234, QStringLiteral("Jane Roe")}, {-7, QStringLiteral("Negative Id")}};
+    reference.codeTables["CNFRMDOC"] = {
+        {"R", "Receipt"}, {"A", "Account"}, {"D", "Daily Receipt"}, {"N", "Confirmation Number"}};
+    reference.codeTables["FUNDTYP"] = {{"K", "Check"}};
+    reference.officers = {{1234, "Jane Roe"}, {-7, "Negative Id"}};
     return reference;
 }
 
@@ -40,33 +37,17 @@ void tst_ReferenceData::shouldLookUpCodesAndOfficersThroughTheFieldUtility_data(
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("known") << "CNFRMDOC"
-                           << "D"
-                           << "Daily Receipt";
-    QTest::newRow("other table") << "FUNDTYP"
-                                 << "K"
-                                 << "Check";
-    QTest::newRow("code of another table") << "FUNDTYP"
-                                           << "D"
-                                           << "";
-    QTest::newRow("code in lower case") << "CNFRMDOC"
-                                        << "d"
-                                        << "";
-    QTest::newRow("unknown table") << "REFDOCTYP"
-                                   << "D"
-                                   << "";
-    QTest::newRow("empty code") << "CNFRMDOC"
-                                << ""
-                                << "";
-    QTest::newRow("officer") << "officer"
-                             << "1234"
-                             << "Jane Roe";
-    QTest::newRow("negative officer id") << "officer"
-                                         << "-7"
-                                         << "Negative Id";
-    QTest::newRow("unknown officer") << "officer"
-                                     << "0"
-                                     << "";
+    const auto row = [](const char* name, const char* table, const char* code, const char* expected) {
+        QTest::newRow(name) << QString(table) << QString(code) << QString(expected);
+    };
+    row("known", "CNFRMDOC", "D", "Daily Receipt");
+    row("other table", "FUNDTYP", "K", "Check");
+    row("code of another table", "FUNDTYP", "D", "");
+    row("code in lower case", "CNFRMDOC", "d", "");
+    row("unknown table", "REFDOCTYP", "D", "");
+    row("officer", "officer", "1234", "Jane Roe");
+    row("negative officer id", "officer", "-7", "Negative Id");
+    row("unknown officer", "officer", "0", "");
 }
 
 void tst_ReferenceData::shouldLookUpCodesAndOfficersThroughTheFieldUtility()
@@ -91,22 +72,22 @@ void tst_ReferenceData::shouldFillCodeListCombosOnceSet()
     data.setReference(signInReference());
 
     CodesCombo combo;
-    combo.setCodetype(QStringLiteral("CNFRMDOC"));
+    combo.setCodetype("CNFRMDOC");
     QCOMPARE(combo.count(), 4);
-    combo.setSelectedCode(QStringLiteral("N"));
+    combo.setSelectedCode("N");
     QCOMPARE(combo.SelectedDescription(), QStringLiteral("Confirmation Number"));
 
-    const auto codes = data.codes(QStringLiteral("CNFRMDOC"));
+    const auto codes = data.codes("CNFRMDOC");
     QStringList order;
     for (const auto& [code, description] : codes)
         order.append(code);
     QCOMPARE(order, (QStringList{"A", "D", "N", "R"}));
-    QVERIFY(data.codes(QStringLiteral("NOSUCH")).isEmpty());
+    QVERIFY(data.codes("NOSUCH").isEmpty());
 
     // Sign-out forgets the tables; combos loaded afterwards are empty.
     data.clear();
     CodesCombo later;
-    later.setCodetype(QStringLiteral("CNFRMDOC"));
+    later.setCodetype("CNFRMDOC");
     QCOMPARE(later.count(), 0);
 }
 
@@ -117,7 +98,7 @@ void tst_ReferenceData::shouldStopBeingTheProviderWhenDestroyed()
         data.setReference(signInReference());
         QCOMPARE(&CodeListProvider::instance(), static_cast<CodeListProvider*>(&data));
     }
-    QVERIFY(CodeListProvider::instance().codes(QStringLiteral("CNFRMDOC")).isEmpty());
+    QVERIFY(CodeListProvider::instance().codes("CNFRMDOC").isEmpty());
 }
 
 QTEST_MAIN(tst_ReferenceData)

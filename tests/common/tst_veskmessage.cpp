@@ -15,7 +15,7 @@ namespace {
 protocol::DataSet receipts(int count)
 {
     protocol::DataSet set;
-    set.fields = {{QStringLiteral("RCPT_NBR"), protocol::FieldType::Text}};
+    set.fields = {{"RCPT_NBR", protocol::FieldType::Text}};
     for (int i = 0; i < count; ++i)
         set.records.append({QString::number(1001 + i)});
     return set;
@@ -27,10 +27,7 @@ class EagerTransport final : public MessageTransport
 public:
     void send(const protocol::Request& request) override
     {
-        protocol::Reply reply;
-        reply.key = request.key;
-        reply.requester = request.requester;
-        emit replyReceived(reply);
+        emit replyReceived(protocol::Reply{request.key, request.requester, {}, {}});
     }
 };
 
@@ -52,9 +49,8 @@ private slots:
 
 private:
     QString send(const QString& requester, int timeoutMs = 30000);
-    void record(VeskMessage* service);
 
-    VeskMessage* m_service = nullptr;
+    VeskMessage* m_service = VeskMessage::GetInstance();
     FakeTransport* m_transport = nullptr;
     std::unique_ptr<MessageTransport> m_previous;
     std::unique_ptr<ReplyStore> m_store;
@@ -65,7 +61,6 @@ private:
 
 void tst_VeskMessage::init()
 {
-    m_service = VeskMessage::GetInstance();
     m_store = std::make_unique<ReplyStore>();
     m_storeSeam = std::make_unique<ScopedSeam<ReplyStore>>(*m_store);
     auto transport = std::make_unique<FakeTransport>();
@@ -73,7 +68,23 @@ void tst_VeskMessage::init()
     m_previous = m_service->setTransport(std::move(transport));
     m_events.clear();
     m_onDataReady = nullptr;
-    record(m_service);
+    // What each event finds: the thread it runs on and what the reply store holds by then.
+    connect(m_service, &VeskMessage::MsgTimeout, this,
+            [this](QString& name) { m_events.append(QStringLiteral("MsgTimeout(%1)").arg(name)); });
+    connect(m_service, &VeskMessage::DataReady, this, [this](QVariant& name) {
+        const QString document = name.toString();
+        QStringList codes;
+        for (const auto& error : ReplyStore::instance().latestErrors(document))
+            codes.append(error.code);
+        const DataSetPtr set = ReplyStore::instance().GetDataSet("RECEIPT", document,
+                                                                 ReplyStore::instance().latestKey(document));
+        m_events.append(QStringLiteral("DataReady(%1) receipts=%2 errors=%3%4")
+                            .arg(document, set ? QString::number(set->RecordCount()) : "none",
+                                 codes.join(u','),
+                                 QThread::currentThread() == thread() ? "" : " WRONG THREAD"));
+        if (m_onDataReady)
+            m_onDataReady(document);
+    });
 }
 
 void tst_VeskMessage::cleanup()
@@ -96,52 +107,19 @@ QString tst_VeskMessage::send(const QString& requester, int timeoutMs)
     return request.RequestKey();
 }
 
-// What each event finds: the thread it runs on and what the reply store holds by then.
-void tst_VeskMessage::record(VeskMessage* service)
-{
-    connect(service, &VeskMessage::MsgTimeout, this,
-            [this](QString& name) { m_events.append(QStringLiteral("MsgTimeout(%1)").arg(name)); });
-    connect(service, &VeskMessage::DataReady, this, [this](QVariant& name) {
-        const QString document = name.toString();
-        QStringList codes;
-        for (const auto& error : ReplyStore::instance().latestErrors(document))
-            codes.append(error.code);
-        const QString key = ReplyStore::instance().latestKey(document);
-        const DataSetPtr set = ReplyStore::instance().GetDataSet(QStringLiteral("RECEIPT"), document, key);
-        m_events.append(
-            QStringLiteral("DataReady(%1) receipts=%2 errors=%3%4")
-                .arg(document, set ? QString::number(set->RecordCount()) : QStringLiteral("none"),
-                     codes.join(u','),
-                     QThread::currentThread() == thread() ? QString() : QStringLiteral(" WRONG THREAD")));
-        if (m_onDataReady)
-            m_onDataReady(document);
-    });
-}
-
 void tst_VeskMessage::shouldEndEachRequestOnce_data()
 {
     QTest::addColumn<QString>("way");
     QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("reply") << "reply" << QStringList{"DataReady(TAVRO_CnfrmPymt) receipts=2 errors="};
+    const auto ended = [](const char* code) {
+        return QStringList{"MsgTimeout(DOC)", QStringLiteral("DataReady(DOC) receipts=none errors=") + code};
+    };
+    QTest::newRow("reply") << "reply" << QStringList{"DataReady(DOC) receipts=2 errors="};
     QTest::newRow("reply with errors")
-        << "reply with errors" << QStringList{"DataReady(TAVRO_CnfrmPymt) receipts=none errors=CONFIRMED"};
-    QTest::newRow("time-out by hand")
-        << "time-out by hand"
-        << QStringList{"MsgTimeout(TAVRO_CnfrmPymt)",
-                       "DataReady(TAVRO_CnfrmPymt) receipts=none errors=TIMEOUT"};
-    QTest::newRow("time-out by timer")
-        << "time-out by timer"
-        << QStringList{"MsgTimeout(TAVRO_CnfrmPymt)",
-                       "DataReady(TAVRO_CnfrmPymt) receipts=none errors=TIMEOUT"};
-    QTest::newRow("lost connection")
-        << "lost connection"
-        << QStringList{"MsgTimeout(TAVRO_CnfrmPymt)",
-                       "DataReady(TAVRO_CnfrmPymt) receipts=none errors=CONNECTION_LOST"};
-    QTest::newRow("no transport") << "no transport"
-                                  << QStringList{
-                                         "MsgTimeout(TAVRO_CnfrmPymt)",
-                                         "DataReady(TAVRO_CnfrmPymt) receipts=none errors=NOT_CONNECTED"};
+        << "errors" << QStringList{"DataReady(DOC) receipts=none errors=CONFIRMED"};
+    QTest::newRow("time-out") << "time-out" << ended("TIMEOUT");
+    QTest::newRow("lost connection") << "lost" << ended("CONNECTION_LOST");
+    QTest::newRow("no transport") << "no transport" << ended("NOT_CONNECTED");
 }
 
 void tst_VeskMessage::shouldEndEachRequestOnce()
@@ -152,17 +130,14 @@ void tst_VeskMessage::shouldEndEachRequestOnce()
     std::unique_ptr<MessageTransport> removed;
     if (way == u"no transport")
         removed = m_service->setTransport(nullptr);
-    const QString key = send(QStringLiteral("TAVRO_CnfrmPymt"), way == u"time-out by timer" ? 30 : 30000);
+    const QString key = send("DOC", way == u"time-out" ? 30 : 30000);
     QVERIFY(m_events.isEmpty());
 
     if (way == u"reply")
-        m_transport->deliverReply(key, {{QStringLiteral("RECEIPT"), receipts(2)}});
-    else if (way == u"reply with errors")
-        m_transport->deliverReply(key, {},
-                                  {{QStringLiteral("CONFIRMED"), QStringLiteral("Already confirmed")}});
-    else if (way == u"time-out by hand")
-        QVERIFY(m_transport->deliverTimeout(key));
-    else if (way == u"lost connection")
+        m_transport->deliverReply(key, {{"RECEIPT", receipts(2)}});
+    else if (way == u"errors")
+        m_transport->deliverReply(key, {}, {{"CONFIRMED", "Already confirmed"}});
+    else if (way == u"lost")
         m_transport->loseConnection();
     QTRY_COMPARE(m_events, expected);
     QVERIFY(m_service->outstandingKeys().isEmpty());
@@ -171,7 +146,7 @@ void tst_VeskMessage::shouldEndEachRequestOnce()
     // Whatever comes for it afterwards changes nothing.
     if (removed)
         m_service->setTransport(std::move(removed));
-    m_transport->deliverReply(key, {{QStringLiteral("RECEIPT"), receipts(5)}});
+    m_transport->deliverReply(key, {{"RECEIPT", receipts(5)}});
     QVERIFY(!m_transport->deliverTimeout(key));
     QTest::qWait(60);
     QCOMPARE(m_events, expected);
@@ -180,21 +155,20 @@ void tst_VeskMessage::shouldEndEachRequestOnce()
 void tst_VeskMessage::shouldNeverAnnounceFromInsideSend()
 {
     m_service->setTransport(std::make_unique<EagerTransport>());
-    send(QStringLiteral("TAVRO_CnfrmPymt"));
+    send("DOC");
     QVERIFY(m_events.isEmpty());
-    QTRY_COMPARE(m_events, QStringList{"DataReady(TAVRO_CnfrmPymt) receipts=none errors="});
+    QTRY_COMPARE(m_events, QStringList{"DataReady(DOC) receipts=none errors="});
 }
 
 void tst_VeskMessage::shouldEndOutstandingRequestsInSendingOrderWhenTheConnectionIsLost()
 {
-    send(QStringLiteral("DOC_B"));
-    send(QStringLiteral("DOC_A"));
-    send(QStringLiteral("DOC_C"));
+    for (const char* document : {"DOC_B", "DOC_A", "DOC_C"})
+        send(document);
     QString resent;
     // A document that sends again from its handler starts on the next connection.
     m_onDataReady = [&](const QString& document) {
         if (document == u"DOC_A" && resent.isEmpty())
-            resent = send(QStringLiteral("DOC_A"));
+            resent = send("DOC_A");
     };
     m_transport->loseConnection();
     const QString lost = QStringLiteral(" receipts=none errors=CONNECTION_LOST");
@@ -206,33 +180,28 @@ void tst_VeskMessage::shouldEndOutstandingRequestsInSendingOrderWhenTheConnectio
 
 void tst_VeskMessage::shouldDeliverRepliesFromAWorkerThreadOnTheUiThread()
 {
-    const QString key = send(QStringLiteral("TAVRO_CnfrmPymt"));
+    const QString key = send("DOC");
     FakeTransport* transport = m_transport;
     std::unique_ptr<QThread> worker(QThread::create([transport, key] {
-        transport->deliverReply(key, {{QStringLiteral("RECEIPT"), receipts(3)}});
+        transport->deliverReply(key, {{"RECEIPT", receipts(3)}});
     }));
     worker->start();
     QVERIFY(worker->wait(5000));
-    QTRY_COMPARE(m_events, QStringList{"DataReady(TAVRO_CnfrmPymt) receipts=3 errors="});
+    QTRY_COMPARE(m_events, QStringList{"DataReady(DOC) receipts=3 errors="});
 }
 
 void tst_VeskMessage::shouldDropRepliesForRequestsNotSent()
 {
-    protocol::Reply stray;
-    stray.key = QStringLiteral("never-sent");
-    stray.requester = QStringLiteral("TAVRO_CnfrmPymt");
-    stray.dataSets.insert(QStringLiteral("RECEIPT"), receipts(1));
-    m_transport->deliverReply(stray);
+    m_transport->deliverReply(protocol::Reply{"never-sent", "DOC", {}, {{"RECEIPT", receipts(1)}}});
     QTest::qWait(20);
     QVERIFY(m_events.isEmpty());
-    QVERIFY(
-        !ReplyStore::instance().contains(QStringLiteral("TAVRO_CnfrmPymt"), QStringLiteral("never-sent")));
+    QVERIFY(!ReplyStore::instance().contains("DOC", "never-sent"));
 }
 
 void tst_VeskMessage::shouldRestoreTheAnnouncedKeyAfterANestedAnnouncement()
 {
-    const QString outer = send(QStringLiteral("DOC_A"));
-    const QString inner = send(QStringLiteral("DOC_B"));
+    const QString outer = send("DOC_A");
+    const QString inner = send("DOC_B");
     QStringList keysSeen;
     // DOC_A's handler waits in a nested loop (a modal form) while DOC_B's reply arrives.
     m_onDataReady = [&](const QString& document) {
