@@ -17,29 +17,6 @@ namespace tavro::server::test {
 
 using namespace protocol;
 
-namespace {
-
-int freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-bool isRoot()
-{
-    return geteuid() == 0;
-}
-
-} // namespace
-
-bool PgCluster::available()
-{
-    return QFile::exists(binaries() + QStringLiteral("/initdb")) &&
-           QFile::exists(binaries() + QStringLiteral("/pg_ctl"));
-}
-
 PgCluster::~PgCluster()
 {
     if (m_running) {
@@ -56,7 +33,7 @@ bool PgCluster::run(const QString& program, const QStringList& arguments, QStrin
     QProcess process;
     QString executable = binaries() + u'/' + program;
     QStringList args = arguments;
-    if (isRoot()) {
+    if (geteuid() == 0) { // initdb refuses to run as root
         args.prepend(executable);
         args = QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + args;
         executable = QStringLiteral("runuser");
@@ -78,7 +55,7 @@ bool PgCluster::start(QString* error)
         *error = QStringLiteral("no temporary folder");
         return false;
     }
-    if (isRoot()) {
+    if (geteuid() == 0) {
         const passwd* postgres = getpwnam("postgres");
         if (!postgres ||
             chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
@@ -86,7 +63,9 @@ bool PgCluster::start(QString* error)
             return false;
         }
     }
-    m_port = freePort();
+    QTcpServer probe; // a free port
+    m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    probe.close();
     const QString data = m_dir.filePath(QStringLiteral("data"));
     if (!run(QStringLiteral("initdb"),
              {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
@@ -142,29 +121,16 @@ bool PgCluster::execute(const QString& statement, QString* error)
     return ok;
 }
 
-bool PgCluster::createDatabase(const QString& name, const QString& templateName, QString* error)
-{
-    return execute(templateName.isEmpty()
-                       ? QStringLiteral("CREATE DATABASE %1").arg(name)
-                       : QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, templateName),
-                   error);
-}
-
-bool PgCluster::dropDatabase(const QString& name, QString* error)
-{
-    return execute(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name), error);
-}
-
 bool Backend::prepare(QString* error, QString* skip)
 {
     if (m_kind == Kind::Postgres) {
-        if (!PgCluster::available()) {
+        if (!QFile::exists(PgCluster::binaries() + QStringLiteral("/pg_ctl"))) {
             *skip =
                 QStringLiteral("PostgreSQL 15 binaries are not installed in %1").arg(PgCluster::binaries());
             return false;
         }
         m_cluster = std::make_unique<PgCluster>();
-        if (!m_cluster->start(error) || !m_cluster->createDatabase(QStringLiteral("seed"), QString(), error))
+        if (!m_cluster->start(error) || !m_cluster->execute(QStringLiteral("CREATE DATABASE seed"), error))
             return false;
         m_config = m_cluster->config(QStringLiteral("seed"));
     } else {
@@ -186,7 +152,7 @@ bool Backend::startFresh(QString* error, ServiceOptions options)
     const QString name = QStringLiteral("copy%1").arg(++m_copies);
     DatabaseConfig config = m_config;
     if (m_kind == Kind::Postgres) {
-        if (!m_cluster->createDatabase(name, QStringLiteral("seed"), error))
+        if (!m_cluster->execute(QStringLiteral("CREATE DATABASE %1 TEMPLATE seed").arg(name), error))
             return false;
         config.name = name;
     } else {
@@ -211,7 +177,7 @@ void Backend::stop()
     // Copies are dropped at once: a cluster of dozens of databases takes long to remove.
     if (copied && m_cluster) {
         QString error;
-        if (!m_cluster->dropDatabase(QStringLiteral("copy%1").arg(m_copies), &error))
+        if (!m_cluster->execute(QStringLiteral("DROP DATABASE IF EXISTS copy%1").arg(m_copies), &error))
             qWarning().noquote() << error;
     }
 }

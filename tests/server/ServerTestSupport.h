@@ -18,18 +18,15 @@ class PgCluster
 {
 public:
     static QString binaries() { return QStringLiteral("/usr/lib/postgresql/15/bin"); }
-    static bool available();
 
     ~PgCluster();
     bool start(QString* error);
-    /// A new database, optionally copied from \a templateName.
-    bool createDatabase(const QString& name, const QString& templateName, QString* error);
-    bool dropDatabase(const QString& name, QString* error);
+    /// Runs \a statement on the maintenance database (CREATE and DROP DATABASE).
+    bool execute(const QString& statement, QString* error);
     DatabaseConfig config(const QString& database) const;
 
 private:
     bool run(const QString& program, const QStringList& arguments, QString* error);
-    bool execute(const QString& statement, QString* error);
     QTemporaryDir m_dir;
     int m_port = 0;
     bool m_running = false;
@@ -86,8 +83,6 @@ public:
     std::optional<protocol::Message> exchange(const protocol::Message& message);
     /// Signs in; the session, or nullopt.
     std::optional<protocol::Session> login(const QString& user, const QString& password);
-    qsizetype pending() const { return m_frames.size(); }
-    QWebSocket& socket() { return m_socket; }
 
 private:
     QWebSocket m_socket;
