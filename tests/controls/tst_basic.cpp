@@ -25,30 +25,26 @@ struct Probe
     QWidget* widget;
     std::function<bool()> visible, enabled;
 };
+using MakeProbe = std::function<Probe(QWidget*)>;
 
-template <class Control> Probe probe(QWidget* parent)
+// The parent's and the control's own states; the form is shown first unless notShown.
+struct Flags
 {
-    auto* control = new Control(parent);
-    return {control, [control] { return control->Visible(); }, [control] { return control->Enabled(); }};
-}
+    bool notShown, parentHidden, parentDisabled, childHidden, childDisabled;
+};
 
-Probe makeControl(const QString& kind, QWidget* parent)
+template <class Control> void addFlagRows(const char* kind)
 {
-    if (kind == u"SSFrame")
-        return probe<SSFrame>(parent);
-    if (kind == u"SSOption")
-        return probe<SSOption>(parent);
-    if (kind == u"SSCommand")
-        return probe<SSCommand>(parent);
-    if (kind == u"CheckBox")
-        return probe<CheckBox>(parent);
-    if (kind == u"Label")
-        return probe<Label>(parent);
-    if (kind == u"TextBox")
-        return probe<TextBox>(parent);
-    if (kind == u"CodesCombo")
-        return probe<CodesCombo>(parent);
-    return probe<DTPicker>(parent);
+    const MakeProbe make = [](QWidget* parent) {
+        auto* control = new Control(parent);
+        return Probe{control, [control] { return control->Visible(); },
+                     [control] { return control->Enabled(); }};
+    };
+    const QByteArray k(kind);
+    QTest::newRow(k + " on a form not shown yet") << make << Flags{true, false, false, false, false};
+    QTest::newRow(k + " in a hidden, disabled frame") << make << Flags{false, true, true, false, false};
+    QTest::newRow(k + " hidden, disabled, in a hidden frame")
+        << make << Flags{false, true, false, true, true};
 }
 
 class FakeCodes : public CodeListProvider
@@ -78,6 +74,8 @@ bool showStacked(QWidget& window, const QList<QWidget*>& controls)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(Flags)
+
 class TestBasicControls : public QObject
 {
     Q_OBJECT
@@ -85,39 +83,27 @@ class TestBasicControls : public QObject
 private slots:
     void shouldKeepOwnFlagsWhateverTheParent_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("windowShown");
-        QTest::addColumn<bool>("parentHidden");
-        QTest::addColumn<bool>("parentDisabled");
-        QTest::addColumn<bool>("childHidden");
-        QTest::addColumn<bool>("childDisabled");
-
-        for (const char* kind :
-             {"SSFrame", "SSOption", "SSCommand", "CheckBox", "Label", "TextBox", "CodesCombo", "DTPicker"}) {
-            const QByteArray k(kind);
-            const QString name = QString::fromLatin1(kind);
-            QTest::newRow(k + " on a form not shown yet")
-                << name << false << false << false << false << false;
-            QTest::newRow(k + " in a hidden, disabled frame")
-                << name << true << true << true << false << false;
-            QTest::newRow(k + " hidden and disabled in a hidden frame")
-                << name << true << true << false << true << true;
-        }
+        QTest::addColumn<MakeProbe>("make");
+        QTest::addColumn<Flags>("flags");
+        addFlagRows<SSFrame>("SSFrame");
+        addFlagRows<SSOption>("SSOption");
+        addFlagRows<SSCommand>("SSCommand");
+        addFlagRows<CheckBox>("CheckBox");
+        addFlagRows<Label>("Label");
+        addFlagRows<TextBox>("TextBox");
+        addFlagRows<CodesCombo>("CodesCombo");
+        addFlagRows<DTPicker>("DTPicker");
     }
 
     void shouldKeepOwnFlagsWhateverTheParent()
     {
-        QFETCH(QString, kind);
-        QFETCH(bool, windowShown);
-        QFETCH(bool, parentHidden);
-        QFETCH(bool, parentDisabled);
-        QFETCH(bool, childHidden);
-        QFETCH(bool, childDisabled);
-
+        QFETCH(MakeProbe, make);
+        QFETCH(Flags, flags);
+        const auto [notShown, parentHidden, parentDisabled, childHidden, childDisabled] = flags;
         QWidget window;
         auto* frame = new SSFrame(&window);
-        const Probe control = makeControl(kind, frame);
-        if (windowShown)
+        const Probe control = make(frame);
+        if (!notShown)
             window.show();
         frame->setVisible(!parentHidden);
         frame->setEnabled(!parentDisabled);
