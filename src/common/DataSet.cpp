@@ -9,8 +9,6 @@
 
 namespace tavro {
 
-namespace {
-
 FieldType fromWireType(protocol::FieldType type)
 {
     switch (type) {
@@ -29,6 +27,8 @@ FieldType fromWireType(protocol::FieldType type)
     }
     return FieldType::Text;
 }
+
+namespace {
 
 protocol::FieldType toWireType(FieldType type)
 {

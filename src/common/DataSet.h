@@ -57,6 +57,8 @@ private:
 
 using DataSetPtr = std::shared_ptr<DataSet>;
 
+/// The record-set type of a wire field type.
+FieldType fromWireType(protocol::FieldType type);
 /// The value of a wire field as a record-set value: Null as a null QVariant, money as tavro::Currency.
 QVariant fromWireValue(const protocol::Value& value);
 /// \a value as a wire value of \a type; raises 13 when it does not convert, 6 when out of range.

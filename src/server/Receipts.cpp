@@ -1,5 +1,6 @@
 // Searches (63) and details (69): everything here only reads.
 
+#include "protocol/DataSetLayouts.h"
 #include "server/Service.h"
 #include "server/ServiceSupport.h"
 
@@ -15,17 +16,6 @@ constexpr int MaxListedReceipts = 20000;
 
 const QString ReceiptColumns = QStringLiteral("SELECT r.rcpt_nbr, r.rcpt_dt, r.rcpt_amt, r.cnfrmtn_nbr, "
                                               "r.iss_ofcr_id, r.entr_ofcr_id, r.dly_rcpt_nbr FROM rcpt r ");
-
-DataSet receiptSet()
-{
-    return detail::dataSet({{"RCPT_NBR", FieldType::Text},
-                            {"RCPT_DT", FieldType::Date},
-                            {"RCPT_AMT", FieldType::Currency},
-                            {"CNFRMTN_NBR", FieldType::Text},
-                            {"ISS_OFCR_ID", FieldType::Long},
-                            {"ENTR_OFCR_ID", FieldType::Long},
-                            {"DLY_RCPT_NBR", FieldType::Long}});
-}
 
 Value longOrNull(const Query& query, int column)
 {
@@ -47,18 +37,6 @@ void appendReceipt(DataSet& set, const Query& q)
     set.records.append({QString::number(toInteger(q.value(0))), dateOrNull(q, 1), moneyOf(q, 2),
                         detail::textOrNull(q.value(3)), longOrNull(q, 4), longOrNull(q, 5),
                         longOrNull(q, 6)});
-}
-
-DataSet fundSet()
-{
-    return detail::dataSet({{"FUND_TYP_CD", FieldType::Text},
-                            {"FUND_RFRNC_NBR", FieldType::Text},
-                            {"FUND_AMT", FieldType::Currency},
-                            {"FUND_DESC", FieldType::Text},
-                            {"EXPRTN_MO_DT", FieldType::Text},
-                            {"EXPRTN_DY_DT", FieldType::Text},
-                            {"EXPRTN_YR_DT", FieldType::Text},
-                            {"FRCPT_NBR", FieldType::Text}});
 }
 
 const QString FundQuery = QStringLiteral("SELECT fund_typ_cd, fund_rfrnc_nbr, fund_amt, fund_desc, "
@@ -184,7 +162,7 @@ Reply Service::search(const Request& request)
         detail::addUnavailable(reply, receipts.error());
         return reply;
     }
-    DataSet set = receiptSet();
+    DataSet set{receiptFields(), {}};
     while (receipts.next())
         appendReceipt(set, receipts);
     if (set.records.isEmpty())
@@ -265,7 +243,7 @@ Reply Service::details(const Request& request)
         return reply;
     }
 
-    DataSet funds = fundSet();
+    DataSet funds{fundFields(), {}};
     if (receiptNumber) {
         Query exists(*db, QStringLiteral("SELECT 1 FROM rcpt WHERE rcpt_nbr = ?"));
         if (!exists.bind(receipts.front()).exec()) {
@@ -287,15 +265,7 @@ Reply Service::details(const Request& request)
             detail::addUnavailable(reply, accounts.error());
             return reply;
         }
-        DataSet set = detail::dataSet({{"CUST_NAME", FieldType::Text},
-                                       {"ACCT_RCVBL_NBR", FieldType::Long},
-                                       {"ACCT_RCVBL_CK_NBR", FieldType::Text},
-                                       {"ACCT_RCVBL_TYP_CD", FieldType::Text},
-                                       {"PYMT_APLD", FieldType::Currency},
-                                       {"ASSMT_AMT", FieldType::Currency},
-                                       {"LTE_FEE_AMT", FieldType::Currency},
-                                       {"ACRD_INTRST_AMT", FieldType::Currency},
-                                       {"ACCT_RCVBL_BAL_AMT", FieldType::Currency}});
+        DataSet set{receivableFields(), {}};
         while (accounts.next()) {
             set.records.append({detail::textOrNull(accounts.value(0)), longOrNull(accounts, 1),
                                 detail::textOrNull(accounts.value(2)), detail::textOrNull(accounts.value(3)),

@@ -1,5 +1,6 @@
 #include "cnfrmpymt/details/DetailRows.h"
 
+#include "protocol/DataSetLayouts.h"
 #include "runtime/Classic.h"
 #include "runtime/ClassicError.h"
 #include "runtime/Currency.h"
@@ -130,32 +131,14 @@ void defineDetailFields(DataSet& set)
     const RecordsetPtr recordset = set.Recordset();
     if (!recordset || recordset->fieldCount() > 0)
         return;
-    using Def = std::pair<const char*, FieldType>;
-    static const Def receivable[] = {
-        {"CUST_NAME", FieldType::Text},
-        {"ACCT_RCVBL_NBR", FieldType::Long},
-        {"ACCT_RCVBL_CK_NBR", FieldType::Text},
-        {"ACCT_RCVBL_TYP_CD", FieldType::Text},
-        {"PYMT_APLD", FieldType::Currency},
-        {"ASSMT_AMT", FieldType::Currency},
-        {"LTE_FEE_AMT", FieldType::Currency},
-        {"ACRD_INTRST_AMT", FieldType::Currency},
-        {"ACCT_RCVBL_BAL_AMT", FieldType::Currency},
-    };
-    static const Def fund[] = {
-        {"FUND_TYP_CD", FieldType::Text},  {"FUND_RFRNC_NBR", FieldType::Text},
-        {"FUND_AMT", FieldType::Currency}, {"FUND_DESC", FieldType::Text},
-        {"EXPRTN_MO_DT", FieldType::Text}, {"EXPRTN_DY_DT", FieldType::Text},
-        {"EXPRTN_YR_DT", FieldType::Text}, {"FRCPT_NBR", FieldType::Text},
-    };
     const QString name = set.Name().trimmed().toUpper();
-    if (name == u"ACNTSRCVBL") {
-        for (const Def& def : receivable)
-            recordset->appendField(QString::fromLatin1(def.first), def.second);
-    } else if (name == u"FUND") {
-        for (const Def& def : fund)
-            recordset->appendField(QString::fromLatin1(def.first), def.second);
-    }
+    QList<protocol::Field> fields;
+    if (name == u"ACNTSRCVBL")
+        fields = protocol::receivableFields();
+    else if (name == u"FUND")
+        fields = protocol::fundFields();
+    for (const protocol::Field& field : std::as_const(fields))
+        recordset->appendField(field.name, fromWireType(field.type));
 }
 
 } // namespace tavro
