@@ -91,8 +91,6 @@ private slots:
         row("critical OK", vbCritical, {B::Ok}, vbOK, B::Ok, B::Critical, B::Ok, B::Ok);
         row("OK Cancel, Return presses the second", vbOKCancel + vbDefaultButton2, {ret}, vbCancel,
             B::Ok | B::Cancel, B::NoIcon, B::Cancel, B::Cancel);
-        row("Yes No Cancel, No", vbYesNoCancel + vbQuestion, {B::No}, vbNo, B::Yes | B::No | B::Cancel,
-            B::Question, B::Yes, B::Cancel);
         row("Yes No Cancel, Escape", vbYesNoCancel + vbQuestion, {esc}, vbCancel, B::Yes | B::No | B::Cancel,
             B::Question, B::Yes, B::Cancel);
         row("Yes No ignores Escape", vbYesNo + vbExclamation, {esc, B::Yes}, vbYes, B::Yes | B::No,
