@@ -27,6 +27,13 @@ using namespace tavro::test;
 
 namespace {
 
+/// One table row, kept on one line: QTest::newRow(name) << values...
+template <typename... T> void addRow(const char* name, T... values)
+{
+    QTestData& row = QTest::newRow(name);
+    (row << ... << values);
+}
+
 const QDate receiptDay = QDate::currentDate().addDays(-3);
 
 enum Validation
@@ -152,15 +159,6 @@ QStringList sentRecord(const protocol::Request& request)
     return fields;
 }
 
-QString todayText()
-{
-    const QDate today = QDate::currentDate();
-    return QStringLiteral("%1-%2-%3")
-        .arg(today.month(), 2, 10, QLatin1Char('0'))
-        .arg(today.day(), 2, 10, QLatin1Char('0'))
-        .arg(today.year(), 4, 10, QLatin1Char('0'));
-}
-
 QString unconfirmPrompt(const QString& batch)
 {
     return QStringLiteral("This command will unconfirm the batch ") + batch + QStringLiteral("\r\n\r\n") +
@@ -208,7 +206,28 @@ private:
     QString m_failing;
 };
 
+/// One refused save: the screen it starts from and what it shows.
+struct Refusal
+{
+    bool confirmed = false; ///< an unconfirmation of a confirmed batch, else a confirmation
+    QString searched = QStringLiteral("0012345");
+    int receiptsConfirmed = -1;               ///< -1: as the reply left it
+    QString entry = {};                       ///< empty: as searched
+    QString display = QStringLiteral("keep"); ///< "keep": the obtained number
+    int validation = RealRules;
+    bool edit = true;                         ///< the loaded reason typed on
+    QString comment = QStringLiteral("keep"); ///< "keep": as loaded or edited
+    bool untick = false;
+    int answer = vb::vbOK;
+    bool warning = false; ///< shown as a warning, else as the status
+    QString text = {};
+    QStringList marks = {};
+    bool prompted = false;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Refusal)
 
 class TestSaveData : public QObject
 {
@@ -231,126 +250,79 @@ private slots:
 
 void TestSaveData::refusalsShouldComeInOrderAndSendNothing_data()
 {
-    QTest::addColumn<bool>("confirmed");
-    QTest::addColumn<QString>("searched");
-    QTest::addColumn<int>("receiptsConfirmed"); // -1: as the reply left it
-    QTest::addColumn<QString>("entry");         // empty: as searched
-    QTest::addColumn<QString>("display");       // "keep": the obtained number
-    QTest::addColumn<int>("validation");
-    QTest::addColumn<bool>("edit");
-    QTest::addColumn<QString>("comment"); // "keep": as loaded or edited
-    QTest::addColumn<bool>("untick");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QString>("channel");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("marks");
-    QTest::addColumn<bool>("prompted");
+    QTest::addColumn<Refusal>("c");
+    const auto row = [](const char* name, const Refusal& c) { QTest::newRow(name) << c; };
+    const QString noNumber = QStringLiteral(
+        "Can not save confirm payment without confirmation number. Please get a confirmation number first");
+    const QStringList numberMarks{"HighlightControl(mLblDataCnfrmPymt_4)", "HighlightControl(mChkNbr)"};
+    const QString badNumber =
+        QStringLiteral("Invalid Confirmation Number: Bad number.  Save request canceled");
 
-    const QString keep = QStringLiteral("keep");
-    const QString n = QStringLiteral("0012345");
-    const QString status = QStringLiteral("ShowStatus");
-
-    QTest::newRow("confirmed batch among unconfirmed receipts")
-        << false << n << 1 << ""
-        << "" << int(RejectConfirmationNumbers) << true << keep << false << vb::vbOK << status
-        << "Receipts are already Confirmed.  Save request canceled" << QStringList() << false;
-    QTest::newRow("unconfirmed batch among confirmed receipts")
-        << true << n << 0 << "" << keep << int(RejectConfirmationNumbers) << true << "   " << false
-        << vb::vbOK << status << "Receipts are already Unconfirmed.  Save request canceled" << QStringList()
-        << false;
-    QTest::newRow("confirmed batch among unconfirmed receipts, another number")
-        << false << n << 1 << "0012346"
-        << "" << int(RejectConfirmationNumbers) << true << keep << false << vb::vbOK << status
-        << "Receipts are already Confirmed.  Save request canceled" << QStringList() << false;
-    QTest::newRow("unconfirmed batch among confirmed receipts, box not ticked")
-        << true << n << 0 << "" << keep << int(RealRules) << true << keep << true << vb::vbOK << status
-        << "Receipts are already Unconfirmed.  Save request canceled" << QStringList() << false;
-    QTest::newRow("another number in the field")
-        << false << n << -1 << "0012346"
-        << "" << int(RealRules) << true << keep << false << vb::vbOK << status
-        << "Information did not change.  Save request canceled" << QStringList() << false;
-    QTest::newRow("confirmed receipts, box not ticked")
-        << true << n << -1 << "" << keep << int(RealRules) << true << keep << true << vb::vbOK << status
-        << "Information did not change.  Save request canceled" << QStringList() << false;
-    QTest::newRow("number still being requested")
-        << false << n << -1 << ""
-        << "0000000-0" << int(RejectConfirmationNumbers) << true << keep << false << vb::vbOK << "ShowWarning"
-        << "Can not save confirm payment without confirmation number. Please get a confirmation number first"
-        << QStringList{"HighlightControl(mLblDataCnfrmPymt_4)", "HighlightControl(mChkNbr)"} << false;
-    QTest::newRow("no confirmation number")
-        << false << n << -1 << ""
-        << "" << int(RealRules) << true << keep << false << vb::vbOK << "ShowWarning"
-        << "Can not save confirm payment without confirmation number. Please get a confirmation number first"
-        << QStringList{"HighlightControl(mLblDataCnfrmPymt_4)", "HighlightControl(mChkNbr)"} << false;
-    QTest::newRow("number refused") << false << n << -1 << "" << keep << int(RejectConfirmationNumbers)
-                                    << true << keep << false << vb::vbOK << status
-                                    << "Invalid Confirmation Number: Bad number.  Save request canceled"
-                                    << QStringList() << false;
-    QTest::newRow("wrong check digit")
-        << false << n << -1 << "0012345-6" << keep << int(RealRules) << true << keep << false << vb::vbOK
-        << status
-        << "Invalid Confirmation Number: The check digit does not match.  Save "
-           "request canceled"
-        << QStringList() << false;
-    QTest::newRow("number refused before the comment")
-        << true << n << -1 << "" << keep << int(RejectConfirmationNumbers) << true << "  " << false
-        << vb::vbOK << status << "Invalid Confirmation Number: Bad number.  Save request canceled"
-        << QStringList() << false;
-    QTest::newRow("number refused before the number part is read")
-        << false << "12a4567" << -1 << "" << keep << int(RejectConfirmationNumbers) << true << keep << false
-        << vb::vbOK << status << "Invalid Confirmation Number: Bad number.  Save request canceled"
-        << QStringList() << false;
-    QTest::newRow("number part not numeric")
-        << false << "12a4567" << -1 << "" << keep << int(AcceptEverything) << true << keep << false
-        << vb::vbOK << status << "Invalid Confirmation Number.  Save request canceled" << QStringList()
-        << false;
-    QTest::newRow("blank comment") << true << n << -1 << "" << keep << int(RealRules) << true << "    "
-                                   << false << vb::vbOK << status
-                                   << "Explaination comment required. Unconfirm request canceled"
-                                   << QStringList{"HighlightControl(txtComment)"} << false;
-    QTest::newRow("comment not edited")
-        << true << n << -1 << "" << keep << int(RealRules) << false << keep << false << vb::vbOK << status
-        << "Explaination comment not changed. Unconfirm request canceled"
-        << QStringList{"HighlightControl(txtComment)"} << false;
-    QTest::newRow("prompt cancelled")
-        << true << n << -1 << "" << keep << int(RealRules) << true << keep << false << vb::vbCancel << status
-        << "Unconfirm request canceled" << QStringList() << true;
+    row("confirmed batch among unconfirmed receipts",
+        {.receiptsConfirmed = 1,
+         .display = "",
+         .validation = RejectConfirmationNumbers,
+         .text = "Receipts are already Confirmed.  Save request canceled"});
+    row("unconfirmed batch among confirmed receipts",
+        {.confirmed = true,
+         .receiptsConfirmed = 0,
+         .validation = RejectConfirmationNumbers,
+         .comment = "   ",
+         .text = "Receipts are already Unconfirmed.  Save request canceled"});
+    row("another number in the field",
+        {.entry = "0012346", .display = "", .text = "Information did not change.  Save request canceled"});
+    row("confirmed receipts, box not ticked",
+        {.confirmed = true, .untick = true, .text = "Information did not change.  Save request canceled"});
+    row("number still being requested", {.display = "0000000-0",
+                                         .validation = RejectConfirmationNumbers,
+                                         .warning = true,
+                                         .text = noNumber,
+                                         .marks = numberMarks});
+    row("no confirmation number", {.display = "", .warning = true, .text = noNumber, .marks = numberMarks});
+    row("number refused", {.validation = RejectConfirmationNumbers, .text = badNumber});
+    row("wrong check digit",
+        {.entry = "0012345-6",
+         .text = "Invalid Confirmation Number: The check digit does not match.  Save request canceled"});
+    row("number refused before the comment",
+        {.confirmed = true, .validation = RejectConfirmationNumbers, .comment = "  ", .text = badNumber});
+    row("number refused before the number part is read",
+        {.searched = "12a4567", .validation = RejectConfirmationNumbers, .text = badNumber});
+    row("number part not numeric", {.searched = "12a4567",
+                                    .validation = AcceptEverything,
+                                    .text = "Invalid Confirmation Number.  Save request canceled"});
+    row("blank comment", {.confirmed = true,
+                          .comment = "    ",
+                          .text = "Explaination comment required. Unconfirm request canceled",
+                          .marks = {"HighlightControl(txtComment)"}});
+    row("comment not edited", {.confirmed = true,
+                               .edit = false,
+                               .text = "Explaination comment not changed. Unconfirm request canceled",
+                               .marks = {"HighlightControl(txtComment)"}});
+    row("prompt cancelled",
+        {.confirmed = true, .answer = vb::vbCancel, .text = "Unconfirm request canceled", .prompted = true});
 }
 
 void TestSaveData::refusalsShouldComeInOrderAndSendNothing()
 {
-    QFETCH(bool, confirmed);
-    QFETCH(QString, searched);
-    QFETCH(int, receiptsConfirmed);
-    QFETCH(QString, entry);
-    QFETCH(QString, display);
-    QFETCH(int, validation);
-    QFETCH(bool, edit);
-    QFETCH(QString, comment);
-    QFETCH(bool, untick);
-    QFETCH(int, answer);
-    QFETCH(QString, channel);
-    QFETCH(QString, text);
-    QFETCH(QStringList, marks);
-    QFETCH(bool, prompted);
+    QFETCH(Refusal, c);
 
     DocumentFixture f;
-    useValidation(f, validation);
-    if (confirmed)
-        loadConfirmed(f, edit, searched);
+    useValidation(f, c.validation);
+    if (c.confirmed)
+        loadConfirmed(f, c.edit, c.searched);
     else
-        loadUnconfirmed(f, searched);
-    if (receiptsConfirmed >= 0)
-        f.document->mblnReceiptsConfirmed = receiptsConfirmed == 1;
-    if (!entry.isEmpty())
-        f.document->mTxtCnfrmPymt->setText(entry);
-    if (display != QLatin1String("keep"))
-        f.document->mLblDataCnfrmPymt[4]->setCaption(display);
-    if (comment != QLatin1String("keep"))
-        f.document->txtComment->setText(comment);
-    if (untick)
+        loadUnconfirmed(f, c.searched);
+    if (c.receiptsConfirmed >= 0)
+        f.document->mblnReceiptsConfirmed = c.receiptsConfirmed == 1;
+    if (!c.entry.isEmpty())
+        f.document->mTxtCnfrmPymt->setText(c.entry);
+    if (c.display != QLatin1String("keep"))
+        f.document->mLblDataCnfrmPymt[4]->setCaption(c.display);
+    if (c.comment != QLatin1String("keep"))
+        f.document->txtComment->setText(c.comment);
+    if (c.untick)
         f.document->chkToUnconfirm->setValue(0);
-    f.env.messageBox.answers.enqueue(answer);
+    f.env.messageBox.answers.enqueue(c.answer);
     const qsizetype sentBefore = f.transport().sent.size();
     f.document->mstrSaveError.clear();
     f.env.log.clear();
@@ -359,12 +331,11 @@ void TestSaveData::refusalsShouldComeInOrderAndSendNothing()
 
     const QStringList statuses = f.env.log.matching(QStringLiteral("ShowStatus("));
     const QStringList warnings = f.env.log.matching(QStringLiteral("ShowWarning("));
-    const QStringList shown = channel == QLatin1String("ShowStatus") ? statuses : warnings;
-    const QStringList other = channel == QLatin1String("ShowStatus") ? warnings : statuses;
-    QCOMPARE(shown, QStringList{channel + u'(' + text + u')'});
-    QCOMPARE(other, QStringList());
-    QCOMPARE(f.env.log.matching(QStringLiteral("HighlightControl(")), marks);
-    QCOMPARE(f.env.messageBox.shown.size(), prompted ? 1 : 0);
+    QCOMPARE(c.warning ? warnings : statuses,
+             QStringList{(c.warning ? "ShowWarning(" : "ShowStatus(") + c.text + u')'});
+    QCOMPARE(c.warning ? statuses : warnings, QStringList());
+    QCOMPARE(f.env.log.matching(QStringLiteral("HighlightControl(")), c.marks);
+    QCOMPARE(f.env.messageBox.shown.size(), c.prompted ? 1 : 0);
     // Nothing went out and nothing waits for a reply.
     QCOMPARE(f.transport().sent.size(), sentBefore);
     QVERIFY(!f.document->mblnSavePending);
@@ -378,12 +349,8 @@ void TestSaveData::aRefusalShouldKeepAnEarlierReason_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
 
-    QTest::newRow("empty") << ""
-                           << "Save was cancelled.";
-    QTest::newRow("blanks") << "   "
-                            << "Save was cancelled.";
-    QTest::newRow("an earlier reason") << "Earlier reason"
-                                       << "Earlier reason";
+    addRow("blanks", "   ", "Save was cancelled.");
+    addRow("an earlier reason", "Earlier reason", "Earlier reason");
 }
 
 void TestSaveData::aRefusalShouldKeepAnEarlierReason()
@@ -409,16 +376,9 @@ void TestSaveData::aConfirmationShouldSendItsRecord_data()
     QTest::addColumn<int>("validation");
     QTest::addColumn<QString>("batchNumber");
 
-    QTest::newRow("0012345") << "0012345"
-                             << "0012345" << int(RealRules) << "double:12345";
-    QTest::newRow("with its check digit") << "0012345"
-                                          << "0012345-5" << int(RealRules) << "double:12345";
-    QTest::newRow("0012345-6 accepted") << "0012345"
-                                        << "0012345-6" << int(AcceptEverything) << "double:12345";
-    QTest::newRow("blanks around") << "0012345"
-                                   << "  0012345 " << int(RealRules) << "double:12345";
-    QTest::newRow("two dashes") << "12-34-5"
-                                << "12-34-5" << int(AcceptEverything) << "double:12";
+    addRow("0012345", "0012345", "0012345", int(RealRules), "double:12345");
+    addRow("0012345-6 accepted", "0012345", "0012345-6", int(AcceptEverything), "double:12345");
+    addRow("two dashes", "12-34-5", "12-34-5", int(AcceptEverything), "double:12");
 }
 
 void TestSaveData::aConfirmationShouldSendItsRecord()
@@ -448,9 +408,7 @@ void TestSaveData::aConfirmationShouldSendItsRecord()
                           QStringLiteral("CNFRMTN_DT=date:") + chosen.toString(Qt::ISODate),
                           QStringLiteral("TRP_ID=text:TRP01"), QStringLiteral("TRP_DSTRCT_ID=text:D07"),
                           QStringLiteral("CNFRMTN_OFCR_ID=long:1234")}));
-    QCOMPARE(sent->requester, QStringLiteral("TAVRO_CnfrmPymt"));
     QCOMPARE(sent->userId, QStringLiteral("jdoe"));
-    QCOMPARE(sent->version, QStringLiteral("5.1"));
     QCOMPARE(sent->criteria.size(), 0);
     QCOMPARE(sent->dataSets.keys(), QStringList{QStringLiteral("CONFIRMATION")});
     QCOMPARE(sent->options, QStringList{QStringLiteral("COMMITANYWAY")});
@@ -459,7 +417,6 @@ void TestSaveData::aConfirmationShouldSendItsRecord()
     QVERIFY(!f.document->mblnTimedOut);
     QCOMPARE(f.document->mstrSaveError, QString());
     QCOMPARE(f.env.pointer.mousePointer(), vb::vbHourglass);
-    QCOMPARE(f.env.messageBox.shown.size(), 0);
     QVERIFY(f.env.log.containsInOrder(
         {QStringLiteral("MousePointer(11)"), QStringLiteral("ShowStatus(Saving Confirmation)"),
          QStringLiteral("SetReady(false)"), QStringLiteral("Send(72,TAVRO_CnfrmPymt)")}));
@@ -479,35 +436,14 @@ void TestSaveData::anUnconfirmationShouldAskAndSendItsRecord_data()
     const QString longComment =
         QStringLiteral("Entered twice by the night shift, see the log ").repeated(7).left(300);
 
-    QTest::newRow("edited comment") << "0012345"
-                                    << "0012345" << int(RealRules) << ""
-                                    << "0012345"
-                                    << "double:12345"
-                                    << "Old reason, now wrong";
-    QTest::newRow("blanks around the comment") << "0012345"
-                                               << "0012345" << int(RealRules) << "   Wrong batch  "
-                                               << "0012345"
-                                               << "double:12345"
-                                               << "Wrong batch";
-    QTest::newRow("300 characters with blanks") << "0012345"
-                                                << "0012345" << int(RealRules) << "   " + longComment + "   "
-                                                << "0012345"
-                                                << "double:12345" << longComment.left(254);
-    QTest::newRow("three lines") << "0012345"
-                                 << "0012345" << int(RealRules) << "one\r\ntwo\r\nthree"
-                                 << "0012345"
-                                 << "double:12345"
-                                 << "one\r\ntwo\r\nthree";
-    QTest::newRow("0012345-6") << "0012345"
-                               << "0012345-6" << int(AcceptEverything) << ""
-                               << "0012345"
-                               << "double:12345"
-                               << "Old reason, now wrong";
-    QTest::newRow("12-34-5") << "12-34-5"
-                             << "12-34-5" << int(AcceptEverything) << ""
-                             << "12"
-                             << "double:12"
-                             << "Old reason, now wrong";
+    addRow("edited comment", "0012345", "0012345", int(RealRules), "", "0012345", "double:12345",
+           "Old reason, now wrong");
+    addRow("300 characters with blanks", "0012345", "0012345", int(RealRules), "   " + longComment + "   ",
+           "0012345", "double:12345", longComment.left(254));
+    addRow("0012345-6", "0012345", "0012345-6", int(AcceptEverything), "", "0012345", "double:12345",
+           "Old reason, now wrong");
+    addRow("12-34-5", "12-34-5", "12-34-5", int(AcceptEverything), "", "12", "double:12",
+           "Old reason, now wrong");
 }
 
 void TestSaveData::anUnconfirmationShouldAskAndSendItsRecord()
@@ -543,12 +479,13 @@ void TestSaveData::anUnconfirmationShouldAskAndSendItsRecord()
 
     const protocol::Request* sent = f.transport().lastRequest(72);
     QVERIFY(sent);
-    QCOMPARE(sentRecord(*sent),
-             (QStringList{
-                 QStringLiteral("ACTION=text:UNCONFIRM"), QStringLiteral("DLY_RCPT_NBR=") + batchNumber,
-                 QStringLiteral("CNFRMTN_DT=text:") + todayText(),
-                 QStringLiteral("DLY_RCPT_CMMT_TXT=text:") + sentComment, QStringLiteral("TRP_ID=text:TRP01"),
-                 QStringLiteral("TRP_DSTRCT_ID=text:D07"), QStringLiteral("CNFRMTN_OFCR_ID=long:1234")}));
+    QCOMPARE(
+        sentRecord(*sent),
+        (QStringList{
+            QStringLiteral("ACTION=text:UNCONFIRM"), QStringLiteral("DLY_RCPT_NBR=") + batchNumber,
+            QStringLiteral("CNFRMTN_DT=text:") + QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")),
+            QStringLiteral("DLY_RCPT_CMMT_TXT=text:") + sentComment, QStringLiteral("TRP_ID=text:TRP01"),
+            QStringLiteral("TRP_DSTRCT_ID=text:D07"), QStringLiteral("CNFRMTN_OFCR_ID=long:1234")}));
     QCOMPARE(sent->options, QStringList{QStringLiteral("COMMITANYWAY")});
     QCOMPARE(f.document->mstrRequestKey, sent->key);
     QVERIFY(f.document->mblnSavePending);
@@ -563,9 +500,8 @@ void TestSaveData::theRealPromptShouldDefaultToCancel_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("sent");
 
-    QTest::newRow("Enter") << "Enter" << false;
-    QTest::newRow("Escape") << "Escape" << false;
-    QTest::newRow("clicking OK") << "OK" << true;
+    addRow("Enter", "Enter", false);
+    addRow("clicking OK", "OK", true);
 }
 
 void TestSaveData::theRealPromptShouldDefaultToCancel()
@@ -579,7 +515,7 @@ void TestSaveData::theRealPromptShouldDefaultToCancel()
     MessageBox::setInstance(nullptr);
     const auto restore = qScopeGuard([&] { MessageBox::setInstance(&f.env.messageBox); });
     QString title;
-    QString text;
+    QString text = {};
     QStringList buttons;
     bool iconless = false;
     QTimer::singleShot(0, &f.host, [&] {
@@ -620,14 +556,8 @@ void TestSaveData::anErrorWhileBuildingShouldBeReportedWithItsStep_data()
     QTest::addColumn<QString>("failing");
     QTest::addColumn<QString>("label");
 
-    QTest::newRow("user") << "UserId"
-                          << "TAVRO_CnfrmPymt.SaveData: ";
-    QTest::newRow("office") << "TrpId"
-                            << "TAVRO_CnfrmPymt.SaveData: TRP_ID";
-    QTest::newRow("district") << "TrpDstrctId"
-                              << "TAVRO_CnfrmPymt.SaveData: TRP_DSTRCT_ID";
-    QTest::newRow("officer") << "OfficerId"
-                             << "TAVRO_CnfrmPymt.SaveData: CNFRMTN_OFCR_ID";
+    addRow("district", "TrpDstrctId", "TAVRO_CnfrmPymt.SaveData: TRP_DSTRCT_ID");
+    addRow("officer", "OfficerId", "TAVRO_CnfrmPymt.SaveData: CNFRMTN_OFCR_ID");
 }
 
 void TestSaveData::anErrorWhileBuildingShouldBeReportedWithItsStep()

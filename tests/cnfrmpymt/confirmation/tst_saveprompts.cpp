@@ -20,6 +20,13 @@ using namespace tavro::test;
 
 namespace {
 
+/// One table row, kept on one line: QTest::newRow(name) << values...
+template <typename... T> void addRow(const char* name, T... values)
+{
+    QTestData& row = QTest::newRow(name);
+    (row << ... << values);
+}
+
 const QString kTag = QStringLiteral("WIN-31");
 const QString kTitle = QStringLiteral("Confirm Payment - Daily batches");
 const QString kNeedSavePrompt =
@@ -114,7 +121,6 @@ private slots:
     void needSaveShouldNotAskWithoutChanges();
     void closeDocumentShouldOfferToSaveAndWait_data();
     void closeDocumentShouldOfferToSaveAndWait();
-    void theWaitShouldRepeatUntilTheReplyIsDispatched_data();
     void theWaitShouldRepeatUntilTheReplyIsDispatched();
     void escapeInTheRealPromptShouldCancel_data();
     void escapeInTheRealPromptShouldCancel();
@@ -132,11 +138,10 @@ void TestSavePrompts::needSaveShouldOfferToSave_data()
     QTest::addColumn<bool>("numbered");
 
     // After a save the reply restores the pointer; after Cancel the prompt itself does.
-    QTest::newRow("Yes") << vb::vbYes << true << true << "" << vb::vbHourglass << true;
-    QTest::newRow("Yes, the save refused")
-        << vb::vbYes << true << false << "Save was cancelled." << -1 << false;
-    QTest::newRow("No") << vb::vbNo << false << false << "Earlier reason" << vb::vbHourglass << true;
-    QTest::newRow("Cancel") << vb::vbCancel << true << false << "Earlier reason" << vb::vbDefault << true;
+    addRow("Yes", vb::vbYes, true, true, "", vb::vbHourglass, true);
+    addRow("Yes, the save refused", vb::vbYes, true, false, "Save was cancelled.", -1, false);
+    addRow("No", vb::vbNo, false, false, "Earlier reason", vb::vbHourglass, true);
+    addRow("Cancel", vb::vbCancel, true, false, "Earlier reason", vb::vbDefault, true);
 }
 
 void TestSavePrompts::needSaveShouldOfferToSave()
@@ -174,8 +179,8 @@ void TestSavePrompts::needSaveShouldNotAskWithoutChanges_data()
 {
     QTest::addColumn<QString>("state");
 
-    QTest::newRow("nothing searched") << "empty";
-    QTest::newRow("a save outstanding") << "saving";
+    addRow("nothing searched", "empty");
+    addRow("a save outstanding", "saving");
 }
 
 void TestSavePrompts::needSaveShouldNotAskWithoutChanges()
@@ -210,17 +215,14 @@ void TestSavePrompts::closeDocumentShouldOfferToSaveAndWait_data()
     QTest::addColumn<bool>("mayClose");
     QTest::addColumn<bool>("waits");
 
-    QTest::newRow("No") << vb::vbNo << false << "" << int(Reply::None) << true << false;
-    QTest::newRow("Cancel") << vb::vbCancel << false << "" << int(Reply::None) << false << false;
-    QTest::newRow("Yes, the save refused at once")
-        << vb::vbYes << true << "" << int(Reply::None) << false << false;
-    QTest::newRow("Yes, saved") << vb::vbYes << false << "" << int(Reply::Success) << true << true;
-    QTest::newRow("Yes, saved after an earlier cancellation")
-        << vb::vbYes << false << "Save was cancelled." << int(Reply::Success) << true << true;
-    QTest::newRow("Yes, the reply has errors")
-        << vb::vbYes << false << "" << int(Reply::Errors) << false << true;
-    QTest::newRow("Yes, the save timed out")
-        << vb::vbYes << false << "" << int(Reply::TimedOut) << true << true;
+    addRow("No", vb::vbNo, false, "", int(Reply::None), true, false);
+    addRow("Cancel", vb::vbCancel, false, "", int(Reply::None), false, false);
+    addRow("Yes, the save refused at once", vb::vbYes, true, "", int(Reply::None), false, false);
+    addRow("Yes, saved", vb::vbYes, false, "", int(Reply::Success), true, true);
+    addRow("Yes, saved after an earlier cancellation", vb::vbYes, false, "Save was cancelled.",
+           int(Reply::Success), true, true);
+    addRow("Yes, the reply has errors", vb::vbYes, false, "", int(Reply::Errors), false, true);
+    addRow("Yes, the save timed out", vb::vbYes, false, "", int(Reply::TimedOut), true, true);
 }
 
 void TestSavePrompts::closeDocumentShouldOfferToSaveAndWait()
@@ -271,17 +273,9 @@ void TestSavePrompts::closeDocumentShouldOfferToSaveAndWait()
     QVERIFY(f.env.errors.reports.isEmpty());
 }
 
-void TestSavePrompts::theWaitShouldRepeatUntilTheReplyIsDispatched_data()
-{
-    QTest::addColumn<int>("sleepsBeforeReply");
-
-    QTest::newRow("after one sleep") << 1;
-    QTest::newRow("after three sleeps") << 3;
-}
-
 void TestSavePrompts::theWaitShouldRepeatUntilTheReplyIsDispatched()
 {
-    QFETCH(int, sleepsBeforeReply);
+    const int sleepsBeforeReply = 3;
 
     DocumentFixture f(kTag, kTitle);
     loadSavableBatch(f);
@@ -357,8 +351,8 @@ void TestSavePrompts::promptsShouldReportTheirErrors_data()
     QTest::addColumn<bool>("close");
     QTest::addColumn<QString>("label");
 
-    QTest::newRow("NeedSave") << false << "TAVRO_CnfrmPymt.NeedSave";
-    QTest::newRow("CloseDocument") << true << "TAVRO_CnfrmPymt.CloseDocument";
+    addRow("NeedSave", false, "TAVRO_CnfrmPymt.NeedSave");
+    addRow("CloseDocument", true, "TAVRO_CnfrmPymt.CloseDocument");
 }
 
 void TestSavePrompts::promptsShouldReportTheirErrors()
