@@ -21,10 +21,7 @@ PgCluster::~PgCluster()
 {
     if (m_running) {
         QString ignored;
-        run(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
-             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")},
-            &ignored);
+        run("pg_ctl", {"-D", m_dir.filePath("data"), "-m", "immediate", "-w", "stop"}, &ignored);
     }
 }
 
@@ -35,8 +32,8 @@ bool PgCluster::run(const QString& program, const QStringList& arguments, QStrin
     QStringList args = arguments;
     if (geteuid() == 0) { // initdb refuses to run as root
         args.prepend(executable);
-        args = QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + args;
-        executable = QStringLiteral("runuser");
+        args = QStringList{"-u", "postgres", "--"} + args;
+        executable = "runuser";
     }
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(executable, args);
@@ -52,36 +49,30 @@ bool PgCluster::run(const QString& program, const QStringList& arguments, QStrin
 bool PgCluster::start(QString* error)
 {
     if (!m_dir.isValid()) {
-        *error = QStringLiteral("no temporary folder");
+        *error = "no temporary folder";
         return false;
     }
     if (geteuid() == 0) {
         const passwd* postgres = getpwnam("postgres");
         if (!postgres ||
             chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
-            *error = QStringLiteral("cannot hand the temporary folder to the user postgres");
+            *error = "cannot hand the temporary folder to the user postgres";
             return false;
         }
     }
     QTcpServer probe; // a free port
     m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
     probe.close();
-    const QString data = m_dir.filePath(QStringLiteral("data"));
-    if (!run(QStringLiteral("initdb"),
-             {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
-              QStringLiteral("--auth=trust"), QStringLiteral("--no-sync"), QStringLiteral("-E"),
-              QStringLiteral("UTF8"), QStringLiteral("--locale=C")},
-             error))
+    const QString data = m_dir.filePath("data");
+    if (!run("initdb",
+             {"-D", data, "-U", "postgres", "--auth=trust", "--no-sync", "-E", "UTF8", "--locale=C"}, error))
         return false;
     const QString options =
         QStringLiteral("-p %1 -k %2 -c listen_addresses='' -c fsync=off -c synchronous_commit=off "
                        "-c full_page_writes=off -c max_connections=60")
             .arg(m_port)
             .arg(m_dir.path());
-    if (!run(QStringLiteral("pg_ctl"),
-             {QStringLiteral("-D"), data, QStringLiteral("-l"), m_dir.filePath(QStringLiteral("log")),
-              QStringLiteral("-o"), options, QStringLiteral("-w"), QStringLiteral("start")},
-             error))
+    if (!run("pg_ctl", {"-D", data, "-l", m_dir.filePath("log"), "-o", options, "-w", "start"}, error))
         return false;
     m_running = true;
     return true;
@@ -94,19 +85,19 @@ DatabaseConfig PgCluster::config(const QString& database) const
     config.host = m_dir.path();
     config.port = m_port;
     config.name = database;
-    config.user = QStringLiteral("postgres");
+    config.user = "postgres";
     return config;
 }
 
 bool PgCluster::execute(const QString& statement, QString* error)
 {
-    const QString connection = QStringLiteral("tavro-test-admin");
+    const QString connection = "tavro-test-admin";
     bool ok = false;
     {
         QSqlDatabase admin = QSqlDatabase::contains(connection)
                                  ? QSqlDatabase::database(connection, false)
                                  : QSqlDatabase::addDatabase("QPSQL", connection);
-        const DatabaseConfig c = config(QStringLiteral("postgres"));
+        const DatabaseConfig c = config("postgres");
         admin.setHostName(c.host);
         admin.setPort(c.port);
         admin.setDatabaseName(c.name);
@@ -124,17 +115,17 @@ bool PgCluster::execute(const QString& statement, QString* error)
 bool Backend::prepare(QString* error, QString* skip)
 {
     if (m_kind == Kind::Postgres) {
-        if (!QFile::exists(PgCluster::binaries() + QStringLiteral("/pg_ctl"))) {
+        if (!QFile::exists(PgCluster::binaries() + "/pg_ctl")) {
             *skip =
                 QStringLiteral("PostgreSQL 15 binaries are not installed in %1").arg(PgCluster::binaries());
             return false;
         }
         m_cluster = std::make_unique<PgCluster>();
-        if (!m_cluster->start(error) || !m_cluster->execute(QStringLiteral("CREATE DATABASE seed"), error))
+        if (!m_cluster->start(error) || !m_cluster->execute("CREATE DATABASE seed", error))
             return false;
-        m_config = m_cluster->config(QStringLiteral("seed"));
+        m_config = m_cluster->config("seed");
     } else {
-        m_config = DatabaseConfig::sqlite(m_dir.filePath(QStringLiteral("seed.db")));
+        m_config = DatabaseConfig::sqlite(m_dir.filePath("seed.db"));
     }
     Service seeder(m_config);
     return seeder.seedDemo(error, HashCost::Minimal);
@@ -156,9 +147,9 @@ bool Backend::startFresh(QString* error, ServiceOptions options)
             return false;
         config.name = name;
     } else {
-        config.path = m_dir.filePath(name + QStringLiteral(".db"));
+        config.path = m_dir.filePath(name + ".db");
         if (!QFile::copy(m_config.path, config.path)) {
-            *error = QStringLiteral("cannot copy the seeded store");
+            *error = "cannot copy the seeded store";
             return false;
         }
     }
@@ -242,21 +233,19 @@ Request request(int code, const QList<std::pair<QString, QString>>& criteria)
     static int counter = 0;
     Request r;
     r.key = QStringLiteral("K%1").arg(++counter);
-    r.requester = QStringLiteral("TAVRO_CNFRMPYMT");
-    r.userId = QStringLiteral("demo");
-    r.version = QStringLiteral("5.1");
+    r.requester = "TAVRO_CNFRMPYMT";
+    r.userId = "demo";
+    r.version = "5.1";
     r.requestCode = code;
     for (const auto& [key, value] : criteria)
-        r.criteria.append({QStringLiteral("KESTROVA"), key, QStringLiteral("="), value});
+        r.criteria.append({"KESTROVA", key, "=", value});
     return r;
 }
 
 Request search(const QString& type, const QString& number, const QString& conf)
 {
-    return request(Search, {{QStringLiteral("key:DOC_NBR"), number},
-                            {QStringLiteral("key:DOC_TYP_CD"), type},
-                            {QStringLiteral("key:CONF"), conf},
-                            {QStringLiteral("key:thin"), QStringLiteral("Yes")}});
+    return request(
+        Search, {{"key:DOC_NBR", number}, {"key:DOC_TYP_CD", type}, {"key:CONF", conf}, {"key:thin", "Yes"}});
 }
 
 DataSet record(const QList<Cell>& cells)
