@@ -221,16 +221,10 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     }
 
     QString why;
-    const auto db = m_database.connection(&why);
-    if (!db) {
-        detail::addUnavailable(reply, why);
+    std::optional<Transaction> transaction;
+    const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
+    if (!db)
         return reply;
-    }
-    Transaction transaction(*db, m_database, Transaction::Mode::Write);
-    if (!transaction.begin(&why)) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
     Query current(*db, QStringLiteral("SELECT cnfrmtn_nbr FROM dly_rcpt WHERE dly_rcpt_nbr = ?"));
     if (!current.bind(*batch).exec()) {
         detail::addUnavailable(reply, current.error());
@@ -357,7 +351,7 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     DataSet batchSet = detail::confirmationSet();
     if (state.next())
         detail::appendBatch(batchSet, state);
-    if (!transaction.commit(&why)) {
+    if (!transaction->commit(&why)) {
         addError(reply, replyerr::Conflict,
                  QStringLiteral("Daily receipt %1 could not be saved; someone else changed it. Search again.")
                      .arg(batchText));
@@ -376,16 +370,10 @@ Reply Service::formNumber(const SessionInfo& session, const Request& request)
     Reply reply;
     const QString type = detail::criterion(request, u"key:FORM_TYP_CD").value_or(QString()).trimmed();
     QString why;
-    const auto db = m_database.connection(&why);
-    if (!db) {
-        detail::addUnavailable(reply, why);
+    std::optional<Transaction> transaction;
+    const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
+    if (!db)
         return reply;
-    }
-    Transaction transaction(*db, m_database, Transaction::Mode::Write);
-    if (!transaction.begin(&why)) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
     Query known(*db, QStringLiteral("SELECT 1 FROM code_table WHERE table_nm = 'FORMTYP' AND code = ?"));
     if (!known.bind(type).exec()) {
         detail::addUnavailable(reply, known.error());
@@ -415,7 +403,7 @@ Reply Service::formNumber(const SessionInfo& session, const Request& request)
         detail::addUnavailable(reply, issue.error());
         return reply;
     }
-    if (!transaction.commit(&why)) {
+    if (!transaction->commit(&why)) {
         detail::addUnavailable(reply, why);
         return reply;
     }

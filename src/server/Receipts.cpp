@@ -119,17 +119,10 @@ Reply Service::search(const Request& request)
     if (!trimmedNumber.isEmpty() && !value)
         return reply; // a number no receipt can have: nothing matches
 
-    QString why;
-    const auto db = m_database.connection(&why);
-    if (!db) {
-        detail::addUnavailable(reply, why);
+    std::optional<Transaction> transaction;
+    const auto db = detail::beginTransaction(m_database, Transaction::Mode::Read, transaction, reply);
+    if (!db)
         return reply;
-    }
-    Transaction transaction(*db, m_database, Transaction::Mode::Read);
-    if (!transaction.begin(&why)) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
 
     QString sql = ReceiptColumns;
     QVariant parameter;
@@ -231,17 +224,10 @@ Reply Service::details(const Request& request)
         }
     }
 
-    QString why;
-    const auto db = m_database.connection(&why);
-    if (!db) {
-        detail::addUnavailable(reply, why);
+    std::optional<Transaction> transaction;
+    const auto db = detail::beginTransaction(m_database, Transaction::Mode::Read, transaction, reply);
+    if (!db)
         return reply;
-    }
-    Transaction transaction(*db, m_database, Transaction::Mode::Read);
-    if (!transaction.begin(&why)) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
 
     DataSet funds{fundFields(), {}};
     if (receiptNumber) {

@@ -19,6 +19,20 @@ void addUnavailable(Reply& reply, const QString& detail)
              QStringLiteral("The receipts service cannot reach its database just now. Please try again."));
 }
 
+std::optional<QSqlDatabase> beginTransaction(const Database& database, Transaction::Mode mode,
+                                             std::optional<Transaction>& transaction, Reply& reply)
+{
+    QString why;
+    auto db = database.connection(&why);
+    if (db) {
+        transaction.emplace(*db, database, mode);
+        if (transaction->begin(&why))
+            return db;
+    }
+    addUnavailable(reply, why);
+    return std::nullopt;
+}
+
 std::optional<QString> criterion(const Request& request, QStringView key)
 {
     for (const Criterion& c : request.criteria) {

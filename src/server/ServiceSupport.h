@@ -20,6 +20,11 @@ inline void addError(protocol::Reply& reply, const char* code, const QString& te
 /// The store failed: the officer is told to try again, the log gets the detail.
 void addUnavailable(protocol::Reply& reply, const QString& detail);
 
+/// This thread's connection to \a database with \a transaction begun on it in \a mode. When
+/// either cannot be had, the reply is told the store is unavailable and nullopt is returned.
+std::optional<QSqlDatabase> beginTransaction(const Database& database, Transaction::Mode mode,
+                                             std::optional<Transaction>& transaction, protocol::Reply& reply);
+
 /// The value of the criterion \a key (compared without regard to case), or nullopt.
 std::optional<QString> criterion(const protocol::Request& request, QStringView key);
 
