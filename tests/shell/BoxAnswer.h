@@ -29,23 +29,19 @@ inline std::shared_ptr<SeenBox> answerNextBox(const QString& button, int patienc
     clock->start();
     QObject::connect(timer, &QTimer::timeout, [timer, button, seen, clock, patienceMs] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            if (clock->elapsed() > patienceMs) {
-                timer->stop();
-                timer->deleteLater();
-            }
+        if (!box && clock->elapsed() <= patienceMs)
             return;
-        }
         timer->stop();
         timer->deleteLater();
+        if (!box)
+            return;
         seen->text = box->text();
         seen->title = box->windowTitle();
         const auto buttons = box->buttons();
         for (QAbstractButton* b : buttons) {
             if (b->text().remove(u'&') == button) {
                 seen->answered = true;
-                b->click();
-                return;
+                return b->click();
             }
         }
         box->reject();

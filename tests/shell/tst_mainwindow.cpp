@@ -58,11 +58,9 @@ private slots:
         Harness h;
         DocumentWindow* a = h.window.openDocument();
         DocumentWindow* b = h.window.openDocument();
-        QVERIFY(a && b);
-        QVERIFY(a->tag() != b->tag());
-        QVERIFY(!a->tag().isEmpty());
-        QCOMPARE(a->windowTitle(), QStringLiteral("Confirm Payment"));
-        QCOMPARE(b->windowTitle(), QStringLiteral("Confirm Payment"));
+        QVERIFY(a && b && !a->tag().isEmpty() && a->tag() != b->tag());
+        QCOMPARE(QStringList({a->windowTitle(), b->windowTitle()}),
+                 QStringList({"Confirm Payment", "Confirm Payment"}));
         // What the documents find when they look for their host window.
         QCOMPARE(h.doc(1)->hostTag(), a->tag());
         QCOMPARE(h.doc(2)->hostTag(), b->tag());
@@ -70,34 +68,6 @@ private slots:
         QVERIFY(b->close());
         DocumentWindow* c = h.window.openDocument();
         QVERIFY(c->tag() != a->tag());
-    }
-
-    void shouldCloseOnlyWhenTheDocumentAgrees_data()
-    {
-        QTest::addColumn<bool>("mayClose");
-        QTest::newRow("document agrees") << true;
-        QTest::newRow("document refuses") << false;
-    }
-
-    void shouldCloseOnlyWhenTheDocumentAgrees()
-    {
-        QFETCH(bool, mayClose);
-        Harness h;
-        QPointer<DocumentWindow> window = h.window.openDocument();
-        h.doc(1)->mayClose = mayClose;
-
-        h.window.toolbarAction(12)->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-        QCOMPARE(h.calls("CloseDocument"), QStringList{"doc1.CloseDocument"});
-        QCOMPARE(window.isNull(), mayClose);
-        QCOMPARE(h.documents.at(0).isNull(), mayClose);
-        // BeforeUnload only for a document that goes, and after it agreed.
-        QCOMPARE(h.calls("BeforeUnload").size(), mayClose ? 1 : 0);
-        if (mayClose)
-            QVERIFY(h.log.containsInOrder({"doc1.CloseDocument", "doc1.BeforeUnload"}));
-        else
-            QCOMPARE(h.window.activeDocumentWindow(), window.data());
     }
 
     void shouldNotAskAgainWhileTheDocumentIsDecidingToClose()
@@ -161,7 +131,7 @@ private slots:
     void shouldDriveTheActiveDocumentFromTheToolbar_data()
     {
         QTest::addColumn<int>("button");
-        QTest::addColumn<bool>("needSave");
+        QTest::addColumn<bool>("refuses"); // NeedSave answers true, CloseDocument false
         QTest::addColumn<QStringList>("expected");
 
         QTest::newRow("7 saves") << 7 << false << QStringList{"doc2.SaveData"};
@@ -170,44 +140,34 @@ private slots:
         QTest::newRow("6 when the officer saves or cancels keeps the entry")
             << 6 << true << QStringList{"doc2.NeedSave"};
         QTest::newRow("12 closes") << 12 << false << QStringList{"doc2.CloseDocument", "doc2.BeforeUnload"};
+        QTest::newRow("12 refused by the document") << 12 << true << QStringList{"doc2.CloseDocument"};
+        // Buttons the document has no operation for do nothing, not even in the status line.
+        QTest::newRow("8 Delete") << 8 << false << QStringList{};
+        QTest::newRow("9 Print") << 9 << false << QStringList{};
+        QTest::newRow("14 Export") << 14 << false << QStringList{};
     }
 
     void shouldDriveTheActiveDocumentFromTheToolbar()
     {
         QFETCH(int, button);
-        QFETCH(bool, needSave);
+        QFETCH(bool, refuses);
         QFETCH(QStringList, expected);
         Harness h;
         h.window.openDocument();
-        h.window.openDocument();
-        h.doc(2)->needSaveAnswer = needSave;
+        QPointer<DocumentWindow> active = h.window.openDocument();
+        h.doc(2)->needSaveAnswer = refuses;
+        h.doc(2)->mayClose = !refuses;
         // The toolbar follows the active document; switch every button on for it.
         for (int b : {6, 7, 8, 9, 12, 14})
-            h.status.EnableToolbarButton(b, true, h.window.activeDocumentWindow()->tag());
+            h.status.EnableToolbarButton(b, true, active->tag());
         h.log.clear();
 
         h.window.toolbarAction(button)->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
         QCOMPARE(h.log.entries(), expected);
-    }
-
-    void shouldOfferNothingForButtonsTheDocumentHasNoOperationFor_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::newRow("8 Delete") << 8;
-        QTest::newRow("9 Print") << 9;
-        QTest::newRow("14 Export") << 14;
-    }
-
-    void shouldOfferNothingForButtonsTheDocumentHasNoOperationFor()
-    {
-        QFETCH(int, button);
-        Harness h;
-        h.window.openDocument();
-        h.status.EnableToolbarButton(button, true, h.window.activeDocumentWindow()->tag());
-        h.log.clear();
-        h.window.toolbarAction(button)->trigger();
-        QVERIFY(h.log.entries().isEmpty());
+        QCOMPARE(active.isNull(), button == 12 && !refuses);
+        QCOMPARE(h.window.documentWindows().size(), active ? 2 : 1);
         QVERIFY(h.status.statusText().isEmpty()); // the documents' status line is theirs
     }
 
@@ -233,6 +193,28 @@ private slots:
         QCOMPARE(h.calls("NeedSave").size(), 1);
         h.window.mdiArea()->setActiveSubWindow(b); // leaves doc1
         QCOMPARE(h.calls("NeedSave"), (QStringList{"doc2.NeedSave", "doc1.NeedSave"}));
+    }
+
+    void shouldShowTheActiveWindowsButtons()
+    {
+        Harness h;
+        QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+        // Nothing open: only New, which opens a window.
+        QVERIFY(h.window.toolbarAction(6)->isEnabled());
+        QVERIFY(!h.window.toolbarAction(12)->isEnabled());
+        DocumentWindow* first = h.window.openDocument();
+        DocumentWindow* second = h.window.openDocument();
+        QCOMPARE(h.window.activeDocumentWindow(), second);
+
+        // A switch for the inactive window is kept but not shown.
+        h.status.EnableToolbarButton(7, true, first->tag());
+        h.status.EnableToolbarButton(14, true, second->tag());
+        for (DocumentWindow* active : {second, first, second}) {
+            h.window.mdiArea()->setActiveSubWindow(active);
+            QCOMPARE(h.window.activeDocumentWindow(), active);
+            QCOMPARE(h.window.toolbarAction(7)->isEnabled(), active == first);
+            QCOMPARE(h.window.toolbarAction(14)->isEnabled(), active == second);
+        }
     }
 
     void shouldUnloadEveryDocumentWhenTheShellGoes()

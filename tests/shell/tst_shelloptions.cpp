@@ -21,50 +21,29 @@ private slots:
         QTest::addColumn<int>("timeoutMs");
         QTest::addColumn<QString>("database");
 
-        const QVariantMap none;
-        QTest::newRow("nothing: embedded, 30 s") << QStringList{} << none << ""
-                                                 << "" << 30000 << "";
-        QTest::newRow("server on the command line")
-            << QStringList{"--server", "ws://127.0.0.1:8765"} << none << ""
-            << "ws://127.0.0.1:8765" << 30000 << "";
-        QTest::newRow("secure server") << QStringList{"--server", "wss://tavro.example:443"} << none << ""
-                                       << "wss://tavro.example:443" << 30000 << "";
-        QTest::newRow("server from the settings")
-            << QStringList{} << QVariantMap{{"server", "ws://backend:9000"}} << ""
-            << "ws://backend:9000" << 30000 << "";
-        QTest::newRow("command line beats the settings")
-            << QStringList{"--server", "ws://a:1", "--timeout", "500"}
-            << QVariantMap{{"server", "ws://b:2"}, {"timeoutMs", 9000}} << ""
-            << "ws://a:1" << 500 << "";
-        QTest::newRow("time-out from the settings")
-            << QStringList{} << QVariantMap{{"timeoutMs", "1500"}} << ""
-            << "" << 1500 << "";
-        QTest::newRow("database for the embedded back end")
-            << QStringList{"--db", "/tmp/x.sqlite"} << none << ""
-            << "" << 30000 << "/tmp/x.sqlite";
-        QTest::newRow("http is not a WebSocket")
-            << QStringList{"--server", "http://host:80"} << none << "ws://host:port"
-            << "" << 0 << "";
-        QTest::newRow("server without port")
-            << QStringList{"--server", "ws://host"} << none << "ws://host:port"
-            << "" << 0 << "";
-        QTest::newRow("server without host")
-            << QStringList{"--server", "ws://:80"} << none << "ws://host:port"
-            << "" << 0 << "";
-        QTest::newRow("bad server in the settings")
-            << QStringList{} << QVariantMap{{"server", "backend:9000"}} << "backend:9000"
-            << "" << 0 << "";
-        QTest::newRow("zero time-out") << QStringList{"--timeout", "0"} << none << "time-out"
-                                       << "" << 0 << "";
-        QTest::newRow("negative time-out") << QStringList{"--timeout", "-5"} << none << "time-out"
-                                           << "" << 0 << "";
-        QTest::newRow("time-out with unit") << QStringList{"--timeout", "5s"} << none << "\"5s\""
-                                            << "" << 0 << "";
-        QTest::newRow("database with a remote server")
-            << QStringList{"--server", "ws://a:1", "--db", "/tmp/x.sqlite"} << none << "--db"
-            << "" << 0 << "";
-        QTest::newRow("batch that is not a number") << QStringList{"--batch", "12a"} << none << "\"12a\""
-                                                    << "" << 0 << "";
+        const auto row = [](const char* name, const QStringList& arguments, const QVariantMap& settings,
+                            const char* error, const char* server, int timeoutMs, const char* database) {
+            QTest::newRow(name) << arguments << settings << QString(error) << QString(server) << timeoutMs
+                                << QString(database);
+        };
+        row("nothing: embedded, 30 s", {}, {}, "", "", 30000, "");
+        row("server on the command line", {"--server", "wss://tavro.example:443"}, {}, "",
+            "wss://tavro.example:443", 30000, "");
+        row("server from the settings", {}, {{"server", "ws://backend:9000"}}, "", "ws://backend:9000", 30000,
+            "");
+        row("command line beats the settings", {"--server", "ws://a:1", "--timeout", "500"},
+            {{"server", "ws://b:2"}, {"timeoutMs", 9000}}, "", "ws://a:1", 500, "");
+        row("time-out from the settings", {}, {{"timeoutMs", "1500"}}, "", "", 1500, "");
+        row("database for the embedded back end", {"--db", "/tmp/x.sqlite"}, {}, "", "", 30000,
+            "/tmp/x.sqlite");
+        row("http is not a WebSocket", {"--server", "http://host:80"}, {}, "ws://host:port", "", 0, "");
+        row("server without port", {"--server", "ws://host"}, {}, "ws://host:port", "", 0, "");
+        row("bad server in the settings", {}, {{"server", "backend:9000"}}, "backend:9000", "", 0, "");
+        row("zero time-out", {"--timeout", "0"}, {}, "time-out", "", 0, "");
+        row("time-out with unit", {"--timeout", "5s"}, {}, "\"5s\"", "", 0, "");
+        row("database with a remote server", {"--server", "ws://a:1", "--db", "/tmp/x.sqlite"}, {}, "--db",
+            "", 0, "");
+        row("batch that is not a number", {"--batch", "12a"}, {}, "\"12a\"", "", 0, "");
     }
 
     void shouldReadCommandLineOverSettings()
