@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace tavro {
 
@@ -180,9 +181,12 @@ TextBox::TextBox(QWidget* parent, bool multiLine) : ClassicControl<QWidget>(pare
 
 TextBox::~TextBox()
 {
-    // Destroying a box whose editor has the focus takes the focus away from the editor while
-    // the box is half destroyed: that is no LostFocus, and no handler may see the box then.
+    // Destroying a box whose editor has the focus takes the focus away from the editor: that is
+    // no LostFocus, and no handler may see the box then. The editor goes first, while the box is
+    // still whole, so that its focus-out handling never reaches a half-destroyed box.
     blockSignals(true);
+    delete std::exchange(m_line, nullptr);
+    delete std::exchange(m_plain, nullptr);
 }
 
 QWidget* TextBox::editor() const

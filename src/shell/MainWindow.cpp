@@ -113,11 +113,16 @@ DocumentWindow* MainWindow::openDocument()
         return nullptr;
     }
     window->setDocument(document);
-    connect(window, &QObject::destroyed, this, [this, tag] {
-        m_status.removeWindow(tag);
-        if (!activeDocumentWindow())
-            showButtonsOf({});
-    });
+    // Queued: while destroyed() is raised the window is half gone, and the weak pointer to the
+    // last active window is only cleared after it.
+    connect(
+        window, &QObject::destroyed, this,
+        [this, tag] {
+            m_status.removeWindow(tag);
+            if (!activeDocumentWindow())
+                showButtonsOf({});
+        },
+        Qt::QueuedConnection);
     m_mdi->addSubWindow(window);
     window->resize(m_mdi->size().boundedTo(window->sizeHint().expandedTo(QSize(900, 600))));
     window->showMaximized();
