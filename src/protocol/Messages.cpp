@@ -107,6 +107,19 @@ constexpr TypeName TypeNames[] = {
 
 } // namespace
 
+QString errorText(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool pairStart = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        if (pairStart)
+            ++i;
+        else if (c.isSurrogate() || c.unicode() == 0)
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 QString fieldTypeName(FieldType type)
 {
     for (const auto& entry : TypeNames) {
@@ -265,7 +278,7 @@ struct Refusal
 
 [[noreturn]] void refuse(const char* code, const QString& text)
 {
-    throw Refusal{Error{QString::fromLatin1(code), text}};
+    throw Refusal{Error{QString::fromLatin1(code), errorText(text)}};
 }
 
 QString describe(const QJsonValue& value)

@@ -207,6 +207,10 @@ DecodeResult decode(const QByteArray& frame);
 QString typeName(const Message& message);
 
 QString fieldTypeName(FieldType type);
+
+/// \a text made fit to travel in an error text: every broken character (a lone surrogate) and
+/// every NUL becomes U+FFFD, so that an error quoting what it refused always decodes.
+QString errorText(QString text);
 std::optional<FieldType> fieldTypeFromName(QStringView name);
 
 } // namespace tavro::protocol

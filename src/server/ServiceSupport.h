@@ -12,9 +12,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcService)
 
 namespace tavro::server::detail {
 
+/// Error texts may quote what the officer sent, cut short: they are made fit to travel first.
 inline void addError(protocol::Reply& reply, const char* code, const QString& text)
 {
-    reply.errors.append({QString::fromLatin1(code), text});
+    reply.errors.append({QString::fromLatin1(code), protocol::errorText(text)});
 }
 
 /// The store failed: the officer is told to try again, the log gets the detail.

@@ -113,6 +113,8 @@ void TestFuzzCorpus::findingsStillFail_data()
         else if (name.startsWith(u"request-"))
             QTest::newRow(qPrintable(name)) << Check::Request << path;
     }
+    if (filesIn(QStringLiteral("crashes")).isEmpty())
+        QTest::newRow("no open findings") << Check::Frame << QString();
 }
 
 // Inputs that fail a check are kept apart until the code is fixed; once one passes, this fails
@@ -121,6 +123,8 @@ void TestFuzzCorpus::findingsStillFail()
 {
     QFETCH(Check, check);
     QFETCH(QString, path);
+    if (path.isEmpty())
+        QSKIP("crashes/ holds no open finding");
     const QString why = run(check, contents(path));
     QEXPECT_FAIL("", "a known finding, not fixed yet", Continue);
     QVERIFY2(why.isEmpty(), qPrintable(why));
