@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-websockets-dev libqt6sql6-sqlite libqt6sql6-psql libqt6svg6
   libsodium-dev
   libgtest-dev libbenchmark-dev
-  postgresql
+  postgresql openssl
   xvfb xauth fonts-dejavu-core
 )
 
