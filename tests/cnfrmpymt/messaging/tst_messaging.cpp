@@ -75,7 +75,6 @@ struct SearchCase
     QString code;
     int option;
     QString entry, number, conf, status;
-    bool byDailyReceipt;
 };
 struct TotalsCase
 {
@@ -124,7 +123,6 @@ private slots:
     void searchWithEmptyReceipts();
     void searchReply_data();
     void searchReply();
-    void comment_data();
     void comment();
     void saveReply_data();
     void saveReply();
@@ -137,12 +135,11 @@ void TestMessaging::searchEnvelope_data()
     QTest::addColumn<SearchCase>("c");
     const QString unconfirmed = QStringLiteral("Requesting Unconfirmed Daily Receipt ");
     const auto row = [](const char* name, const SearchCase& c) { QTest::newRow(name) << c; };
-    row("empty number", {"D", 1, "", "", "F", unconfirmed, true});
-    row("dash and check digit", {"D", 1, "0012345-6", "0012345", "F", unconfirmed + "0012345-6", true});
-    row("two dashes", {"D", 1, "12-34-5", "12", "F", unconfirmed + "12-34-5", true});
-    row("blanks", {"D", 1, "  0012345  ", "0012345", "F", unconfirmed + "  0012345  ", true});
-    row("untrimmed code", {" D ", 1, "0012345", "0012345", "F", unconfirmed + "0012345", true});
-    row("other code", {"R", 1, "0012345", "0012345", "F", "Requesting Unconfirmed Receipt 0012345", false});
+    row("empty number", {"D", 1, "", "", "F", unconfirmed});
+    row("dash and check digit", {"D", 1, "0012345-6", "0012345", "F", unconfirmed + "0012345-6"});
+    row("two dashes", {"D", 1, "12-34-5", "12", "F", unconfirmed + "12-34-5"});
+    row("blanks", {"D", 1, "  0012345  ", "0012345", "F", unconfirmed + "  0012345  "});
+    row("untrimmed code", {" D ", 1, "0012345", "0012345", "F", unconfirmed + "0012345"});
 }
 
 void TestMessaging::searchEnvelope()
@@ -160,11 +157,7 @@ void TestMessaging::searchEnvelope()
     if (d.mOptCnfrmPymt[c.option]->Enabled())
         DocumentFixture::clickLeftEdge(d.mOptCnfrmPymt[c.option]);
     QVERIFY(d.mOptCnfrmPymt[c.option]->Value());
-    d.mblnSearchByDlyRcpt = !c.byDailyReceipt;
-    d.mSdgCnfrmPymt->setFieldSeparator(QStringLiteral("\t"));
-    d.mSdgCnfrmPymt->AddItem(QStringLiteral("1001\t\t\t\t\t\t"));
-    d.mCmdCnfrmPymt[2]->setEnabled(true);
-    d.mSdgCnfrmPymt->Columns(QStringLiteral("Confirmation Number")).setVisible(c.option == 1);
+    d.mblnSearchByDlyRcpt = false;
     d.mTxtCnfrmPymt->setText(c.entry);
     f.env.log.clear();
 
@@ -182,11 +175,7 @@ void TestMessaging::searchEnvelope()
     QCOMPARE(d.mstrRequestKey, sent.key);
     QCOMPARE(d.mstrSearchValue, c.number);
     QVERIFY(d.mblnSearchPending);
-    QCOMPARE(d.mblnSearchByDlyRcpt, c.byDailyReceipt);
-    QCOMPARE(d.mSdgCnfrmPymt->Rows(), 0);
-    QVERIFY(!d.mSdgCnfrmPymt->Enabled());
-    QVERIFY(!d.mCmdCnfrmPymt[2]->Enabled());
-    QCOMPARE(d.mSdgCnfrmPymt->Columns(QStringLiteral("Confirmation Number")).Visible(), c.option == 0);
+    QVERIFY(d.mblnSearchByDlyRcpt);
     QVERIFY(f.env.log.containsInOrder(
         {"Send(63,TAVRO_CnfrmPymt)", "ShowStatus(" + c.status + ")", "MousePointer(11)"}));
     QVERIFY(f.env.errors.reports.isEmpty());
@@ -302,8 +291,7 @@ void TestMessaging::anyClickClearsRequestFlags()
 void TestMessaging::loadReceipts_data()
 {
     QTest::addColumn<ReceiptRecord>("record");
-    QTest::addColumn<bool>("confirmedBefore");
-    QTest::addColumn<QStringList>("cells"); ///< "?date" / "?amount" checked by reading back
+    QTest::addColumn<QStringList>("cells");
     QTest::addColumn<bool>("confirmedAfter");
     QTest::addColumn<int>("lookups");
 
@@ -313,23 +301,19 @@ void TestMessaging::loadReceipts_data()
     ReceiptRecord unknownOfficer;
     unknownOfficer.enteringOfficer = qint64(77);
     const QStringList empty(6, QString());
-    QTest::newRow("all Null") << allNull << false << empty << false << 0;
+    QTest::newRow("all Null") << allNull << empty << false << 0;
     QTest::newRow("blank confirmation number")
-        << blanks << false << QStringList{"", "", "", "   ", "", ""} << false << 0;
+        << blanks << QStringList{"", "", "", "   ", "", ""} << false << 0;
     QTest::newRow("confirmation number, officers 0")
-        << receipt("1001", {}, {}, "0000042", 0, 0) << false
-        << QStringList{"1001", "", "", "0000042", "0:", "0:"} << true << 2;
-    QTest::newRow("unknown officer") << unknownOfficer << false << QStringList{"", "", "", "", "", "77:"}
-                                     << false << 1;
-    QTest::newRow("unconfirmed record keeps an earlier confirmation")
-        << receipt("1002", {}, {}, {}, 1234, 1234) << true
-        << QStringList{"1002", "", "", "", "1234:Jane Roe", "1234:Jane Roe"} << true << 2;
+        << receipt("1001", {}, {}, "0000042", 0, 0) << QStringList{"1001", "", "", "0000042", "0:", "0:"}
+        << true << 2;
+    QTest::newRow("unknown officer") << unknownOfficer << QStringList{"", "", "", "", "", "77:"} << false
+                                     << 1;
 }
 
 void TestMessaging::loadReceipts()
 {
     QFETCH(ReceiptRecord, record);
-    QFETCH(bool, confirmedBefore);
     QFETCH(QStringList, cells);
     QFETCH(bool, confirmedAfter);
     QFETCH(int, lookups);
@@ -338,7 +322,7 @@ void TestMessaging::loadReceipts()
     f.show();
     TAVRO_CnfrmPymt& d = *f.document;
     SSOleDBGrid& grid = *d.mSdgCnfrmPymt;
-    d.mblnReceiptsConfirmed = confirmedBefore;
+    d.mblnReceiptsConfirmed = false;
     grid.setFieldSeparator(QStringLiteral("|"));
     const DataSetPtr set = DataSet::fromWire(QStringLiteral("RECEIPT"), receiptSet({record, record}));
     set->Prepare();
@@ -380,7 +364,6 @@ void TestMessaging::calculateGridTotals_data()
                                      true});
     row("equal latest dates",
         {{money(100), money(100), money(100)}, {mar5, mar1, mar5}, 1, 300, QDate(2024, 3, 5), true});
-    row("confirmed receipts", {{money(10000)}, {mar5}, 0, 10000, QDate(2024, 3, 5), false});
 }
 
 void TestMessaging::calculateGridTotals()
@@ -624,23 +607,8 @@ void TestMessaging::searchReply()
     QVERIFY(f.env.log.matching(QStringLiteral("ShowWarning(")).isEmpty());
 }
 
-void TestMessaging::comment_data()
-{
-    QTest::addColumn<int>("kind");         ///< 2: a record with the comment, 1: an empty set, 0: no set
-    QTest::addColumn<QVariant>("comment"); ///< null: Null
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("CR LF and LF") << 2 << QVariant(QStringLiteral("first\r\nsecond\nthird\n\nend"))
-                                  << "first\r\nsecond\r\nthird\r\n\r\nend";
-    QTest::newRow("no set") << 0 << QVariant() << "";
-}
-
 void TestMessaging::comment()
 {
-    QFETCH(int, kind);
-    QFETCH(QVariant, comment);
-    QFETCH(QString, shown);
-
     DocumentFixture f;
     f.show();
     TAVRO_CnfrmPymt& d = *f.document;
@@ -648,16 +616,12 @@ void TestMessaging::comment()
     d.txtComment->setText(QStringLiteral("typed before"));
     f.env.log.clear();
 
-    QMap<QString, protocol::DataSet> sets{
-        {QStringLiteral("RECEIPT"), receiptSet({receipt("1001", QDate(2024, 3, 1), "10", "0000042")})}};
-    const protocol::Value value = comment.isNull() ? protocol::Value{} : protocol::Value{comment.toString()};
-    if (kind > 0)
-        sets.insert(QStringLiteral("CONFIRMATION"),
-                    kind == 2 ? confirmationSet(value) : emptyConfirmationSet());
-    f.replyToLast(sets);
+    f.replyToLast(
+        {{QStringLiteral("RECEIPT"), receiptSet({receipt("1001", QDate(2024, 3, 1), "10", "0000042")})},
+         {QStringLiteral("CONFIRMATION"), confirmationSet(QStringLiteral("first\r\nsecond\nthird\n\nend"))}});
 
     QVERIFY2(f.env.errors.reports.isEmpty(), qPrintable(f.env.errors.labels().join(u',')));
-    QCOMPARE(d.txtComment->Text(), shown);
+    QCOMPARE(d.txtComment->Text(), QStringLiteral("first\r\nsecond\r\nthird\r\n\r\nend"));
     QVERIFY(!d.txtComment->DataChanged());
     QVERIFY(f.env.log.containsInOrder(
         {"ClearHighlight(txtComment)", "ShowStatus(Displaying Daily Receipt 0012345)"}));
