@@ -38,19 +38,17 @@ QString errorCode(const std::optional<Message>& message)
     return {};
 }
 
-QString text(const Value& value)
-{
-    if (const auto* s = std::get_if<QString>(&value))
-        return *s;
-    const auto* n = std::get_if<qint64>(&value);
-    return n ? QString::number(*n) : QStringLiteral("<other>");
-}
-
+// A column as text: texts as they are, whole numbers in decimal.
 QStringList column(const DataSet& set, const QString& name)
 {
     QStringList values;
-    for (qsizetype i = 0; i < set.records.size(); ++i)
-        values << text(set.value(i, name));
+    for (qsizetype i = 0; i < set.records.size(); ++i) {
+        const Value v = set.value(i, name);
+        const auto* n = std::get_if<qint64>(&v);
+        values << (n                                    ? QString::number(*n)
+                   : std::holds_alternative<QString>(v) ? std::get<QString>(v)
+                                                        : "<other>");
+    }
     return values;
 }
 
@@ -247,7 +245,7 @@ private slots:
         const QString padded = QString::number(takeNumber(*client)).rightJustified(7, u'0');
         auto reply = ask(*client, confirm(batch, padded, QDate::currentDate()));
         QVERIFY2(reply && reply->errors.isEmpty(), qPrintable(reply->errors.value(0).text));
-        QCOMPARE(text(reply->dataSets["CONFIRMATION"].value(0, "CNFRMTN_NBR")), padded);
+        QCOMPARE(column(reply->dataSets["CONFIRMATION"], "CNFRMTN_NBR"), QStringList{padded});
         QCOMPARE(sql("SELECT DISTINCT cnfrmtn_nbr FROM rcpt WHERE dly_rcpt_nbr = ?", {batch}),
                  QStringList{padded});
 
@@ -369,8 +367,7 @@ private slots:
                 saves.append(confirm(batch, QString::number(takeNumber(*client)), QDate::currentDate()));
             for (int i = 0; i < 8; ++i)
                 clients[i]->send(saves[i]);
-            int successes = 0;
-            int winner = -1;
+            int successes = 0, winner = -1;
             for (int i = 0; i < 8; ++i) {
                 const auto reply = as<Reply>(clients[i]->next());
                 QVERIFY2(reply, "no reply to a save");
