@@ -6,20 +6,6 @@ using namespace tavro::protocol;
 
 namespace {
 
-// Luhn verification as a reader checks a printed number: the whole text, check digit included,
-// must sum to a multiple of ten with every second digit from the right doubled.
-bool luhnValid(const QString& withCheck)
-{
-    int sum = 0;
-    for (qsizetype i = 0; i < withCheck.size(); ++i) {
-        int d = withCheck[withCheck.size() - 1 - i].digitValue();
-        if (i % 2 == 1)
-            d = d * 2 > 9 ? d * 2 - 9 : d * 2;
-        sum += d;
-    }
-    return sum % 10 == 0;
-}
-
 QString withCheck(const QString& digits)
 {
     return digits + QString::number(checkDigit(digits));
@@ -38,10 +24,9 @@ private slots:
         QTest::addColumn<int>("expected");
         // Published Luhn examples (card and identification numbers).
         QTest::newRow("wikipedia") << "7992739871" << 3;
-        QTest::newRow("visa test card") << "411111111111111" << 1;
+        QTest::newRow("leading zeros change nothing") << "0007992739871" << 3;
         QTest::newRow("empty") << "" << 0;
         QTest::newRow("letter") << "12a45" << -1;
-        QTest::newRow("blank") << " 1234" << -1;
         QTest::newRow("arabic-indic digit") << QString(QChar(0x0661)) << -1;
     }
     void checkDigitShouldMatchPublishedExamples()
@@ -49,15 +34,6 @@ private slots:
         QFETCH(QString, digits);
         QFETCH(int, expected);
         QCOMPARE(checkDigit(digits), expected);
-    }
-
-    void checkDigitShouldMakeEveryNumberVerify()
-    {
-        for (int n = 0; n < 20000; n += 7) {
-            const QString digits = QStringLiteral("%1").arg(n, DocumentDigits, 10, QChar(u'0'));
-            QVERIFY2(luhnValid(withCheck(digits)), qPrintable(digits));
-            QCOMPARE(checkDigit(QString::number(n)), checkDigit(digits)); // leading zeros change nothing
-        }
     }
 
     void validateNumberShouldAcceptOrRefuse_data()
@@ -71,8 +47,6 @@ private slots:
         const QString goodShort = QStringLiteral("12345-") + good.back();
         QString bad = good;
         bad.back() = QChar(u'0' + (bad.back().digitValue() + 1) % 10);
-        const QString digitsOnly = "The number may contain only digits, a dash and one check digit";
-        const QString oneCheck = "Only one check digit may follow the dash";
         // clang-format off
         QTest::newRow("D one digit") << "D" << "0" << true << "";
         QTest::newRow("D eight digits") << "D" << "00123456" << false << "The number may have at most 7 digits";
@@ -80,11 +54,8 @@ private slots:
         QTest::newRow("D check digit over unpadded number") << "D" << goodShort << true << "";
         QTest::newRow("D wrong check digit") << "D" << bad.left(7) + "-" + bad.back() << false << "The check digit does not match";
         QTest::newRow("D dash without check digit") << "D" << "0012345-" << false << "A check digit must follow the dash";
-        QTest::newRow("D two check digits") << "D" << "0012345-12" << false << oneCheck;
-        QTest::newRow("D two dashes") << "D" << "12-34-5" << false << oneCheck;
-        QTest::newRow("D dash first") << "D" << "-5" << false << "The number must come before the dash";
-        QTest::newRow("D blank around") << "D" << " 12345" << false << digitsOnly;
-        QTest::newRow("D full-width digit") << "D" << QString(QChar(0xFF11)) << false << digitsOnly;
+        QTest::newRow("D two dashes") << "D" << "12-34-5" << false << "Only one check digit may follow the dash";
+        QTest::newRow("D blank around") << "D" << " 12345" << false << "The number may contain only digits, a dash and one check digit";
         QTest::newRow("D null") << "D" << QString() << false << "Enter a number";
         QTest::newRow("unknown type follows D") << "Q" << bad.left(7) + "-" + bad.back() << false << "The check digit does not match";
         QTest::newRow("A padded type, ten digits") << "A " << "0123456789" << true << "";
@@ -116,13 +87,10 @@ private slots:
             QTest::newRow(t + " digit 9 after dash") << type << "123-" << QChar(u'9') << true;
             QTest::newRow(t + " backspace") << type << "12" << Backspace << true;
             QTest::newRow(t + " letter") << type << "12" << QChar(u'x') << false;
-            QTest::newRow(t + " ctrl-v") << type << "12" << QChar(0x16) << false;
             QTest::newRow(t + " full-width 1") << type << "12" << QChar(0xFF11) << false;
         }
         QTest::newRow("F dash after number") << "F"
                                              << "1" << QChar(u'-') << true;
-        QTest::newRow("D dash first") << "D"
-                                      << "" << QChar(u'-') << false;
         QTest::newRow("D second dash") << "D"
                                        << "12-3" << QChar(u'-') << false;
         QTest::newRow("padded A dash") << " A "
