@@ -34,9 +34,6 @@ private slots:
         QTest::newRow("Yes No ignores Escape")
             << vbYesNo + vbExclamation << QList<int>{Qt::Key_Escape, B::Yes} << vbYes
             << QList<int>{B::Yes | B::No, B::Warning, B::Yes, 0};
-        QTest::newRow("Retry Cancel, default past the last button")
-            << vbRetryCancel + vbDefaultButton3 << QList<int>{Qt::Key_Return} << vbCancel
-            << QList<int>{B::Retry | B::Cancel, B::NoIcon, B::Cancel, B::Cancel};
     }
 
     void msgBoxShouldShowTheClassicBoxAndReturnTheAnswer()
