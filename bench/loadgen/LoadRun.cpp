@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QWebSocket>
@@ -32,8 +33,15 @@ Criterion criterion(const QString& key, const QString& value)
 
 class Client;
 
-// What every client shares: the options, the clock, the results and the batches still free to
-// confirm. Everything runs on one thread, so none of it needs a lock.
+// A batch this run confirmed, with its number, waiting to be unconfirmed.
+struct Confirmed
+{
+    qint64 batch = 0;
+    QString number;
+};
+
+// What every client shares: the options, the clock, the results, the batches still free to
+// confirm or to unconfirm and the journal. Everything runs on one thread, so none of it needs a lock.
 struct Shared
 {
     const Options& options;
@@ -46,6 +54,10 @@ struct Shared
     int ready = 0;
     int done = 0;
     std::vector<std::unique_ptr<Client>> clients;
+    QList<Confirmed> toUnconfirm;
+    QList<qint64> toReconfirm;
+    const QString runId = QString::number(QRandomGenerator::global()->generate64(), 36);
+    QFile journal;
 
     explicit Shared(const Options& o, Results& r) : options(o), results(r) {}
     qint64 lastBatch() const { return options.firstBatch + options.batches - 1; }
@@ -58,12 +70,23 @@ struct Shared
     }
     std::optional<qint64> takeConfirmBatch()
     {
+        if (!toReconfirm.isEmpty())
+            return toReconfirm.takeFirst();
         if (nextConfirm > lastBatch())
             return std::nullopt;
         return nextConfirm++;
     }
     void clientReady();
     void clientDone();
+    // Flushed line by line: the process on the other end may be killed at any moment, and what
+    // was acknowledged before must be on file.
+    void record(const JournalEntry& entry)
+    {
+        if (!journal.isOpen())
+            return;
+        journal.write((entry.toLine() + u'\n').toUtf8());
+        journal.flush();
+    }
 };
 
 class Client : public QObject
@@ -120,7 +143,8 @@ private:
     Request request(int code)
     {
         Request r;
-        r.key = QStringLiteral("c%1-%2").arg(m_index).arg(++m_sequence);
+        // Keys differ from run to run: the server answers a key it has seen with its first answer.
+        r.key = QStringLiteral("%1c%2-%3").arg(m_shared.runId).arg(m_index).arg(++m_sequence);
         r.requester = Requester;
         r.userId = m_profile.userId;
         r.version = QStringLiteral("5.1");
@@ -210,6 +234,15 @@ private:
         case Kind::FormNumber:
             sendFormNumber();
             return true;
+        case Kind::Unconfirm: {
+            if (m_shared.toUnconfirm.isEmpty())
+                return false;
+            const Confirmed taken = m_shared.toUnconfirm.takeFirst();
+            m_batch = taken.batch;
+            m_number = taken.number;
+            sendUnconfirm();
+            return true;
+        }
         case Kind::Confirm: {
             const auto batch = m_shared.takeConfirmBatch();
             if (!batch)
@@ -243,11 +276,53 @@ private:
                       {QStringLiteral("TRP_ID"), FieldType::Text},
                       {QStringLiteral("TRP_DSTRCT_ID"), FieldType::Text}};
         m_number = sevenDigits(number);
-        set.records.append(QList<Value>{QStringLiteral("UPD"), m_batch, m_number, QDate::currentDate(),
+        m_saved = {false, QStringLiteral("UPD"), m_batch, m_number, QDate::currentDate(), QString()};
+        set.records.append(QList<Value>{m_saved.action, m_batch, m_number, m_saved.date,
                                         qint64(m_profile.officerId), m_profile.trpId, m_profile.trpDstrctId});
         r.dataSets.insert(QStringLiteral("CONFIRMATION"), set);
         m_confirmStep = 2;
         sendRequest(r);
+        m_shared.record(m_saved);
+    }
+
+    void sendUnconfirm()
+    {
+        Request r = request(Save);
+        DataSet set;
+        set.fields = {{QStringLiteral("ACTION"), FieldType::Text},
+                      {QStringLiteral("DLY_RCPT_NBR"), FieldType::Long},
+                      {QStringLiteral("DLY_RCPT_CMMT_TXT"), FieldType::Text},
+                      {QStringLiteral("CNFRMTN_DT"), FieldType::Date}};
+        m_saved = {false,
+                   QStringLiteral("UNCONFIRM"),
+                   m_batch,
+                   m_number,
+                   QDate::currentDate(),
+                   QStringLiteral("Load run %1 takes back %2").arg(r.key, m_number)};
+        set.records.append(QList<Value>{m_saved.action, m_batch, m_saved.reason, m_saved.date});
+        r.dataSets.insert(QStringLiteral("CONFIRMATION"), set);
+        sendRequest(r);
+        m_shared.record(m_saved);
+    }
+
+    // A save's answer must show the batch as the save left it; only then is it acknowledged.
+    bool acknowledge(const Reply& reply, bool confirmed)
+    {
+        const auto set = reply.dataSets.constFind(QStringLiteral("CONFIRMATION"));
+        const Value number =
+            set == reply.dataSets.cend() ? Value(QString()) : set->value(0, QStringLiteral("CNFRMTN_NBR"));
+        if (number != (confirmed ? Value(m_number) : Value()))
+            return false;
+        m_saved.acknowledged = true;
+        m_shared.record(m_saved);
+        if (confirmed) {
+            m_shared.results.confirmedBatches.append(m_batch);
+            m_shared.toUnconfirm.append({m_batch, m_number});
+        } else {
+            m_shared.results.unconfirmedBatches.append(m_batch);
+            m_shared.toReconfirm.append(m_batch);
+        }
+        return true;
     }
 
     void sendRequest(const Request& r)
@@ -343,20 +418,17 @@ private:
             answered(std::max<qint64>(rows, 0), rows <= 0);
             return;
         }
+        case Kind::Unconfirm:
         case Kind::FormNumber:
         case Kind::Confirm: {
-            if (m_kind == Kind::Confirm && m_confirmStep == 2) {
-                const auto set = reply->dataSets.constFind(QStringLiteral("CONFIRMATION"));
-                const Value number =
-                    set == reply->dataSets.cend() ? Value() : set->value(0, QStringLiteral("CNFRMTN_NBR"));
-                if (number != Value(m_number)) {
+            if (m_kind == Kind::Unconfirm || m_confirmStep == 2) {
+                if (acknowledge(*reply, m_kind == Kind::Confirm))
+                    answered(1, false);
+                else
                     refused(QStringLiteral("saved-state-differs"));
-                    return;
-                }
-                m_shared.results.confirmedBatches.append(m_batch);
-                answered(1, false);
                 return;
             }
+
             const auto set = reply->dataSets.constFind(QStringLiteral("REQ"));
             const Value number = set == reply->dataSets.cend() ? Value() : set->value(0, QStringLiteral("F"));
             const auto* n = std::get_if<qint64>(&number);
@@ -412,6 +484,7 @@ private:
     int m_confirmStep = 0;
     qint64 m_batch = 0;
     QString m_number;
+    JournalEntry m_saved;
 };
 
 void Shared::clientReady()
@@ -447,6 +520,8 @@ QString kindName(Kind kind)
         return QStringLiteral("number");
     case Kind::Confirm:
         return QStringLiteral("confirm");
+    case Kind::Unconfirm:
+        return QStringLiteral("unconfirm");
     }
     return {};
 }
@@ -466,8 +541,9 @@ std::optional<QList<MixEntry>> parseMix(const QString& text, QString* error)
         const QStringList pieces = part.trimmed().split(u':');
         const auto kind = kindFromName(pieces.front());
         if (!kind || pieces.size() > 2) {
-            *error = QStringLiteral("\"%1\" is not one of ping, search, receipt, funds, number, confirm "
-                                    "(optionally followed by :WEIGHT)")
+            *error = QStringLiteral(
+                         "\"%1\" is not one of ping, search, receipt, funds, number, confirm, unconfirm "
+                         "(optionally followed by :WEIGHT)")
                          .arg(part.trimmed());
             return std::nullopt;
         }
@@ -511,6 +587,34 @@ qint64 Results::errorCount() const
     return n;
 }
 
+QString JournalEntry::toLine() const
+{
+    QString flat = reason;
+    flat.replace(u'\t', u' ').replace(u'\n', u' ');
+    return QStringList{acknowledged ? QStringLiteral("ack") : QStringLiteral("sent"),
+                       action,
+                       QString::number(batch),
+                       number,
+                       date.toString(Qt::ISODate),
+                       flat}
+        .join(u'\t');
+}
+
+std::optional<JournalEntry> JournalEntry::fromLine(const QString& line)
+{
+    const QStringList parts = line.split(u'\t');
+    if (parts.size() != 6 || (parts[0] != u"ack" && parts[0] != u"sent") ||
+        (parts[1] != u"UPD" && parts[1] != u"UNCONFIRM"))
+        return std::nullopt;
+    JournalEntry entry{
+        parts[0] == u"ack", parts[1], 0, parts[3], QDate::fromString(parts[4], Qt::ISODate), parts[5]};
+    bool ok = false;
+    entry.batch = parts[2].toLongLong(&ok);
+    if (!ok || entry.batch <= 0 || !entry.date.isValid())
+        return std::nullopt;
+    return entry;
+}
+
 qint64 percentile(const QList<qint64>& sorted, double p)
 {
     if (sorted.isEmpty())
@@ -524,6 +628,13 @@ Results run(const Options& options)
     Results results;
     Shared shared(options, results);
     shared.nextConfirm = options.confirmFrom > 0 ? options.confirmFrom : options.firstBatch;
+    if (!options.journalPath.isEmpty()) {
+        shared.journal.setFileName(options.journalPath);
+        if (!shared.journal.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+            ++results.transport[QStringLiteral("journal: %1").arg(shared.journal.errorString())];
+            return results;
+        }
+    }
     for (int i = 0; i < options.clients; ++i)
         shared.clients.push_back(std::make_unique<Client>(shared, i));
     shared.clock.start();
@@ -590,6 +701,8 @@ QString report(const Options& options, const Results& results)
                    .arg(distinct)
                    .arg(sevenDigits(batches.front()), sevenDigits(batches[distinct - 1]));
     }
+    if (!results.unconfirmedBatches.isEmpty())
+        out += QStringLiteral("unconfirmed %1 batches\n").arg(results.unconfirmedBatches.size());
     out += QStringLiteral("errors: %1 (transport %2)\n")
                .arg(results.errorCount())
                .arg(results.transportErrorCount());

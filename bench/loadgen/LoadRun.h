@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <QDate>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -10,7 +11,11 @@
 namespace tavro::loadgen {
 
 /// What one client does in one step. A confirmation is a form number (90) and then the save (72)
-/// of that number on a batch no other client touches; its latency covers both round trips.
+/// of that number on a batch no other client touches; its latency covers both round trips. An
+/// unconfirmation (72 UNCONFIRM, with a reason) takes a batch this run confirmed and has not
+/// unconfirmed yet; with none there, the client goes on with the next kind of its mix. Batches
+/// this run unconfirmed are confirmed again before new ones are taken, and a batch is in the
+/// hands of one client at a time.
 enum class Kind
 {
     Ping,
@@ -18,11 +23,12 @@ enum class Kind
     Receipt,
     Funds,
     FormNumber,
-    Confirm
+    Confirm,
+    Unconfirm
 };
 
-inline constexpr Kind AllKinds[] = {Kind::Ping,  Kind::Search,     Kind::Receipt,
-                                    Kind::Funds, Kind::FormNumber, Kind::Confirm};
+inline constexpr Kind AllKinds[] = {Kind::Ping,       Kind::Search,  Kind::Receipt,  Kind::Funds,
+                                    Kind::FormNumber, Kind::Confirm, Kind::Unconfirm};
 
 QString kindName(Kind kind);
 std::optional<Kind> kindFromName(QStringView name);
@@ -61,6 +67,26 @@ struct Options
     QString conf = QStringLiteral("F");
     /// A reply that does not come within this time counts as a transport error and ends the client.
     int timeoutMs = 30000;
+    /// When set, every save is appended to this file as it is sent and again once it is answered
+    /// without an error; see JournalEntry.
+    QString journalPath;
+};
+
+/// One line of the journal: tab-separated state ("sent" or "ack"), action ("UPD" or
+/// "UNCONFIRM"), daily receipt number, confirmation number (the one given, or the one taken
+/// away), date (YYYY-MM-DD) and the reason of an unconfirmation.
+struct JournalEntry
+{
+    bool acknowledged = false;
+    QString action;
+    qint64 batch = 0;
+    QString number;
+    QDate date;
+    QString reason;
+
+    QString toLine() const;
+    static std::optional<JournalEntry> fromLine(const QString& line);
+    friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 
 struct KindStats
@@ -82,8 +108,10 @@ struct Results
     QMap<QString, qint64> transport;
     int signedIn = 0;
     double seconds = 0;
-    /// Batches confirmed in the run (warm-up included), in the order their saves were answered.
+    /// Batches confirmed and unconfirmed in the run (warm-up included), in the order their saves
+    /// were answered.
     QList<qint64> confirmedBatches;
+    QList<qint64> unconfirmedBatches;
     qint64 transportErrorCount() const;
     qint64 errorCount() const;
 };

@@ -31,7 +31,8 @@ int main(int argc, char* argv[])
         "code. Exit status 1 when any error was counted.\n\n"
         "Kinds: ping (round trip, nothing done), search (63, one daily batch), receipt (69, one "
         "receipt), funds (69 with the batch's receipts listed), number (90), confirm (90, then 72 UPD on "
-        "an unconfirmed batch no other client uses).\n\n"
+        "an unconfirmed batch no other client uses), unconfirm (72 UNCONFIRM, with a reason, of a batch "
+        "this run confirmed).\n\n"
         "Example, against data from tavro-server --generate 2000 20:\n"
         "  tavro-loadgen --url ws://127.0.0.1:8765 --user bench --password bench --clients 32 "
         "--seconds 10 --mix search:4,ping:1"));
@@ -90,8 +91,14 @@ int main(int argc, char* argv[])
         QStringLiteral("timeout-ms"),
         QStringLiteral("A step not answered in this time ends its client (default 30000)."),
         QStringLiteral("MS"), QStringLiteral("30000"));
+    const QCommandLineOption journal(
+        QStringLiteral("journal"),
+        QStringLiteral("Append every save to FILE when it is sent and when it is acknowledged, one line "
+                       "each: sent|ack, UPD|UNCONFIRM, batch, confirmation number, date, reason "
+                       "(tab-separated)."),
+        QStringLiteral("FILE"));
     parser.addOptions({url, clients, user, password, seconds, count, warmup, mix, firstBatch, batches,
-                       perBatch, firstReceipt, confirmFrom, conf, timeout});
+                       perBatch, firstReceipt, confirmFrom, conf, timeout, journal});
     parser.process(app);
 
     Options options;
@@ -142,6 +149,7 @@ int main(int argc, char* argv[])
     if (!number(timeout, 1, &n) || n > 3600000)
         return failed(QStringLiteral("--timeout-ms must be a positive number of milliseconds"));
     options.timeoutMs = int(n);
+    options.journalPath = parser.value(journal);
 
     const Results results = run(options);
     std::fputs(qPrintable(report(options, results)), stdout);
