@@ -1,0 +1,252 @@
+#include "StoreCheck.h"
+
+#include <QFile>
+#include <QMap>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace tavro::faults {
+
+using loadgen::JournalEntry;
+
+namespace {
+
+// One audit row, as the checks compare it with the journal and the batch.
+struct AuditRow
+{
+    QString action;
+    QString number;
+    QDate date;
+    QString comment;
+};
+
+bool sameSave(const AuditRow& row, const JournalEntry& sent)
+{
+    return row.action == sent.action && row.number == sent.number && row.date == sent.date &&
+           (sent.action != u"UNCONFIRM" || row.comment == sent.reason);
+}
+
+class Checker
+{
+public:
+    Checker(const QSqlDatabase& db, StoreReport& report) : m_db(db), m_report(report) {}
+
+    // Runs \a sql and calls \a row for every row; false (and a problem) when the query fails.
+    template <class Row> bool each(const QString& sql, Row row, bool failureIsProblem = true)
+    {
+        QSqlQuery q(m_db);
+        if (!q.exec(sql)) {
+            if (failureIsProblem)
+                problem(QStringLiteral("query failed: %1 (%2)").arg(sql.left(70), q.lastError().text()));
+            return false;
+        }
+        while (q.next())
+            row(q);
+        return true;
+    }
+    // Every row \a sql returns breaks a rule, told by \a what with the row's first column.
+    void none(const QString& sql, const QString& what)
+    {
+        each(sql, [&](QSqlQuery& q) { problem(what.arg(q.value(0).toString())); });
+    }
+    void problem(const QString& text) { m_report.problems << text; }
+
+private:
+    QSqlDatabase m_db;
+    StoreReport& m_report;
+};
+
+void checkIntegrity(Checker& check, server::Dialect dialect, StoreReport& report)
+{
+    QStringList verdict;
+    auto collect = [&](QSqlQuery& q) { verdict << q.value(0).toString(); };
+    if (dialect == server::Dialect::Sqlite) {
+        check.each(QStringLiteral("PRAGMA integrity_check"), collect);
+        report.integrity = QStringLiteral("integrity_check: ") + verdict.join(u' ');
+        if (verdict != QStringList{QStringLiteral("ok")})
+            check.problem(report.integrity);
+        check.none(QStringLiteral("PRAGMA foreign_key_check"),
+                   QStringLiteral("a row of %1 refers to a row that does not exist"));
+        return;
+    }
+    bool installed = false;
+    check.each(QStringLiteral("SELECT 1 FROM pg_extension WHERE extname = 'amcheck'"),
+               [&](QSqlQuery&) { installed = true; });
+    if (!installed && !check.each(QStringLiteral("CREATE EXTENSION amcheck"), collect, false)) {
+        report.integrity = QStringLiteral("amcheck not available");
+        return;
+    }
+    // Every B-tree index against its table (heapallindexed), then every table's pages.
+    check.each(QStringLiteral("SELECT c.relname, bt_index_check(c.oid, true) FROM pg_index i "
+                              "JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_am a ON a.oid = c.relam "
+                              "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                              "WHERE a.amname = 'btree' AND n.nspname = 'public'"),
+               collect);
+    const qsizetype indexes = verdict.size();
+    check.none(
+        QStringLiteral("SELECT c.relname || ': ' || v.msg FROM pg_class c "
+                       "JOIN pg_namespace n ON n.oid = c.relnamespace, "
+                       "LATERAL verify_heapam(c.oid) v WHERE c.relkind = 'r' AND n.nspname = 'public'"),
+        QStringLiteral("amcheck: %1"));
+    report.integrity = QStringLiteral("amcheck: %1 indexes and every table checked").arg(indexes);
+}
+
+void checkBatches(Checker& check)
+{
+    check.none(
+        QStringLiteral("SELECT d.dly_rcpt_nbr FROM dly_rcpt d JOIN rcpt r ON r.dly_rcpt_nbr = d.dly_rcpt_nbr "
+                       "WHERE COALESCE(r.cnfrmtn_nbr, '') <> COALESCE(d.cnfrmtn_nbr, '') "
+                       "GROUP BY d.dly_rcpt_nbr"),
+        QStringLiteral("batch %1 has receipts without its confirmation number"));
+    check.none(
+        QStringLiteral(
+            "SELECT dly_rcpt_nbr FROM dly_rcpt WHERE (cnfrmtn_nbr IS NULL) <> (cnfrmtn_dt IS NULL) "
+            "OR (cnfrmtn_nbr IS NULL) <> (cnfrmtn_ofcr_id IS NULL)"),
+        QStringLiteral("batch %1 is half confirmed (number, date and officer not all set or all empty)"));
+    check.none(QStringLiteral("SELECT cnfrmtn_nbr FROM dly_rcpt WHERE cnfrmtn_nbr IS NOT NULL "
+                              "GROUP BY cnfrmtn_nbr HAVING COUNT(*) > 1"),
+               QStringLiteral("confirmation number %1 is held by more than one batch"));
+    check.none(QStringLiteral("SELECT cnfrmtn_nbr FROM cnfrmtn_audit WHERE action = 'UPD' "
+                              "GROUP BY cnfrmtn_nbr HAVING COUNT(*) > 1"),
+               QStringLiteral("confirmation number %1 was used by more than one confirmation"));
+    check.none(
+        QStringLiteral("SELECT a.cnfrmtn_nbr FROM cnfrmtn_audit a "
+                       "LEFT JOIN form_nbr f ON f.form_nbr = CAST(a.cnfrmtn_nbr AS BIGINT) "
+                       "WHERE a.action = 'UPD' AND (f.used_by_batch IS NULL "
+                       "OR f.used_by_batch <> a.dly_rcpt_nbr)"),
+        QStringLiteral("confirmation number %1 was not handed out, or is not marked used by its batch"));
+    check.none(QStringLiteral("SELECT MAX(f.form_nbr) FROM form_nbr f, nbr_sequence s "
+                              "WHERE s.seq_nm = 'FORM_NBR' HAVING MAX(f.form_nbr) >= MAX(s.next_val)"),
+               QStringLiteral("form number %1 is not below the sequence's next number"));
+    check.none(QStringLiteral("SELECT a.audit_id FROM cnfrmtn_audit a WHERE a.rcpt_count <> "
+                              "(SELECT COUNT(*) FROM rcpt r WHERE r.dly_rcpt_nbr = a.dly_rcpt_nbr) "
+                              "OR a.total_amt <> (SELECT COALESCE(SUM(r.rcpt_amt), 0) FROM rcpt r "
+                              "WHERE r.dly_rcpt_nbr = a.dly_rcpt_nbr)"),
+               QStringLiteral("audit row %1 gives receipt totals that are not its batch's"));
+    // The batch as its last audit row left it.
+    check.each(
+        QStringLiteral(
+            "SELECT a.dly_rcpt_nbr, a.action, a.cnfrmtn_nbr, a.cnfrmtn_dt, a.ofcr_id, a.cmmt_txt, "
+            "d.cnfrmtn_nbr, d.cnfrmtn_dt, d.cnfrmtn_ofcr_id, d.dly_rcpt_cmmt_txt FROM cnfrmtn_audit a "
+            "JOIN dly_rcpt d ON d.dly_rcpt_nbr = a.dly_rcpt_nbr WHERE a.audit_id = "
+            "(SELECT MAX(b.audit_id) FROM cnfrmtn_audit b WHERE b.dly_rcpt_nbr = a.dly_rcpt_nbr)"),
+        [&](QSqlQuery& q) {
+            const bool confirmed = q.value(1).toString() == u"UPD";
+            const bool agrees = confirmed ? q.value(6).toString() == q.value(2).toString() &&
+                                                q.value(7).toDate() == q.value(3).toDate() &&
+                                                q.value(8).toLongLong() == q.value(4).toLongLong()
+                                          : q.isNull(6) && q.value(9).toString() == q.value(5).toString();
+            if (!agrees)
+                check.problem(QStringLiteral("batch %1 is not as its last audit row (%2 %3) left it")
+                                  .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString()));
+        });
+}
+
+// Per batch: the audit is the journal's saves in the order sent, every acknowledged one among
+// them; an unacknowledged save may or may not have landed.
+void checkJournal(Checker& check, const QList<JournalEntry>& journal, qint64 firstBatch, qint64 lastBatch,
+                  StoreReport& report)
+{
+    QMap<qint64, QList<AuditRow>> audit;
+    check.each(
+        QStringLiteral("SELECT dly_rcpt_nbr, action, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt FROM cnfrmtn_audit "
+                       "WHERE dly_rcpt_nbr BETWEEN %1 AND %2 ORDER BY audit_id")
+            .arg(firstBatch)
+            .arg(lastBatch),
+        [&](QSqlQuery& q) {
+            ++report.auditRows;
+            audit[q.value(0).toLongLong()].append(
+                {q.value(1).toString(), q.value(2).toString(), q.value(3).toDate(), q.value(4).toString()});
+        });
+    check.none(
+        QStringLiteral("SELECT d.dly_rcpt_nbr FROM dly_rcpt d WHERE d.cnfrmtn_nbr IS NOT NULL AND "
+                       "d.dly_rcpt_nbr BETWEEN %1 AND %2 AND NOT EXISTS (SELECT 1 FROM cnfrmtn_audit a "
+                       "WHERE a.dly_rcpt_nbr = d.dly_rcpt_nbr)")
+            .arg(firstBatch)
+            .arg(lastBatch),
+        QStringLiteral("batch %1 is confirmed without an audit row"));
+    check.each(QStringLiteral("SELECT COUNT(*) FROM dly_rcpt WHERE cnfrmtn_nbr IS NOT NULL AND "
+                              "dly_rcpt_nbr BETWEEN %1 AND %2")
+                   .arg(firstBatch)
+                   .arg(lastBatch),
+               [&](QSqlQuery& q) { report.confirmedBatches = q.value(0).toLongLong(); });
+
+    // A save is acknowledged by the next line of its batch, when that line says "ack".
+    QMap<qint64, QList<std::pair<JournalEntry, bool>>> sent;
+    for (const JournalEntry& entry : journal) {
+        auto& saves = sent[entry.batch];
+        if (!entry.acknowledged) {
+            saves.append({entry, false});
+            continue;
+        }
+        JournalEntry unacknowledged = entry;
+        unacknowledged.acknowledged = false;
+        if (saves.isEmpty() || saves.back().second || !(saves.back().first == unacknowledged))
+            check.problem(
+                QStringLiteral("the journal acknowledges a save of batch %1 it never sent").arg(entry.batch));
+        else
+            saves.back().second = true;
+    }
+    for (auto batch = sent.cbegin(); batch != sent.cend(); ++batch) {
+        const QList<AuditRow> rows = audit.take(batch.key());
+        qsizetype next = 0;
+        for (const auto& [save, acknowledged] : batch.value()) {
+            report.acknowledged += acknowledged ? 1 : 0;
+            if (next < rows.size() && sameSave(rows[next], save)) {
+                ++next;
+                report.landedUnacknowledged += acknowledged ? 0 : 1;
+            } else if (acknowledged) {
+                check.problem(
+                    QStringLiteral("the acknowledged %1 of batch %2 (number %3) is not in the audit")
+                        .arg(save.action)
+                        .arg(save.batch)
+                        .arg(save.number));
+            }
+        }
+        if (next < rows.size())
+            check.problem(QStringLiteral("the audit of batch %1 has %2 rows no save accounts for")
+                              .arg(batch.key())
+                              .arg(rows.size() - next));
+    }
+    for (auto batch = audit.cbegin(); batch != audit.cend(); ++batch)
+        check.problem(QStringLiteral("batch %1 has audit rows but the load never saved it").arg(batch.key()));
+}
+
+} // namespace
+
+std::optional<QList<JournalEntry>> readJournal(const QString& path, QString* error)
+{
+    QFile file(path);
+    QList<JournalEntry> entries;
+    if (!file.exists())
+        return entries;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const auto entry = JournalEntry::fromLine(QString::fromUtf8(line));
+        if (!entry) {
+            *error = QStringLiteral("unreadable journal line: %1").arg(QString::fromUtf8(line));
+            return std::nullopt;
+        }
+        entries.append(*entry);
+    }
+    return entries;
+}
+
+StoreReport checkStore(const QSqlDatabase& db, server::Dialect dialect, const QList<JournalEntry>& journal,
+                       qint64 firstBatch, qint64 lastBatch)
+{
+    StoreReport report;
+    Checker check(db, report);
+    checkIntegrity(check, dialect, report);
+    checkBatches(check);
+    checkJournal(check, journal, firstBatch, lastBatch, report);
+    return report;
+}
+
+} // namespace tavro::faults

@@ -1,0 +1,341 @@
+// tavro-crashsuite: kills tavro-server with SIGKILL at random moments under a load of
+// confirmations and unconfirmations, restarts it, and checks the store after every restart.
+
+#include "LoadRun.h"
+#include "ServerTestSupport.h"
+#include "StoreCheck.h"
+
+#include <cstdio>
+#include <memory>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace tavro;
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fprintf(stdout, "%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+struct Settings
+{
+    QString store;
+    int kills = 20;
+    int batches = 10000;
+    int receipts = 2;
+    int clients = 4;
+    int maxDelayMs = 1000;
+    quint64 seed = 0;
+    QString server;
+    QString loadgen;
+};
+
+class Suite
+{
+public:
+    explicit Suite(const Settings& settings) : m_settings(settings), m_random(settings.seed) {}
+    ~Suite()
+    {
+        stopServer();
+        QSqlDatabase::removeDatabase(QStringLiteral("crashsuite"));
+    }
+
+    bool run();
+
+private:
+    bool fail(const QString& why)
+    {
+        m_dir.setAutoRemove(false);
+        say(QStringLiteral("FAILED: %1\n(store, journal and logs kept in %2)").arg(why, m_dir.path()));
+        return false;
+    }
+    // Runs tavro-server once for administration, \a input on its standard input.
+    bool administer(const QStringList& arguments, const QByteArray& input = {})
+    {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(m_settings.server, QStringList{QStringLiteral("--db"), m_url} + arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+            m_problem = QString::fromLocal8Bit(process.readAll()).right(2000);
+            return false;
+        }
+        return true;
+    }
+    bool prepareStore();
+    bool startServer();
+    void stopServer()
+    {
+        if (m_server && m_server->state() != QProcess::NotRunning) {
+            m_server->kill();
+            m_server->waitForFinished();
+        }
+    }
+    bool round(int kill);
+
+    Settings m_settings;
+    QRandomGenerator m_random;
+    QTemporaryDir m_dir;
+    std::unique_ptr<server::test::PgCluster> m_cluster;
+    server::DatabaseConfig m_config;
+    QString m_url;
+    quint16 m_port = 0;
+    std::unique_ptr<QProcess> m_server;
+    QString m_problem;
+    qint64 m_nextBatch = 2000001;
+    qint64 m_inFlightAtKills = 0;
+    faults::StoreReport m_last;
+};
+
+bool Suite::prepareStore()
+{
+    if (m_settings.store == u"sqlite") {
+        m_config = server::DatabaseConfig::sqlite(m_dir.filePath(QStringLiteral("store.db")));
+        m_url = QStringLiteral("sqlite:") + m_config.path;
+    } else {
+        m_cluster = std::make_unique<server::test::PgCluster>();
+        if (!m_cluster->start(&m_problem) ||
+            !m_cluster->execute(QStringLiteral("CREATE DATABASE crash"), &m_problem))
+            return false;
+        m_config = m_cluster->config(QStringLiteral("crash"));
+        m_url = QStringLiteral("postgresql://%1@/%2?host=%3&port=%4")
+                    .arg(m_config.user, m_config.name, m_config.host)
+                    .arg(m_config.port);
+    }
+    if (!administer({QStringLiteral("--init"), QStringLiteral("--generate"),
+                     QString::number(m_settings.batches), QString::number(m_settings.receipts)}) ||
+        !administer({QStringLiteral("--add-user"), QStringLiteral("crash"), QStringLiteral("--role"),
+                     QStringLiteral("confirm"), QStringLiteral("--officer"), QStringLiteral("9000"),
+                     QStringLiteral("--trp"), QStringLiteral("TRP01"), QStringLiteral("--district"),
+                     QStringLiteral("D01")},
+                    "crash\n"))
+        return false;
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(
+        m_config.dialect == server::Dialect::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
+        QStringLiteral("crashsuite"));
+    if (m_config.dialect == server::Dialect::Sqlite) {
+        db.setDatabaseName(m_config.path);
+    } else {
+        db.setHostName(m_config.host);
+        db.setPort(m_config.port);
+        db.setDatabaseName(m_config.name);
+        db.setUserName(m_config.user);
+    }
+    QTcpServer probe; // a free port for the server, the same one after every restart
+    m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    return m_port != 0;
+}
+
+bool Suite::startServer()
+{
+    m_server = std::make_unique<QProcess>();
+    m_server->setStandardOutputFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
+    m_server->setStandardErrorFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
+    m_server->start(m_settings.server, {QStringLiteral("--db"), m_url, QStringLiteral("--listen"),
+                                        QStringLiteral("127.0.0.1:%1").arg(m_port)});
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000 && m_server->state() != QProcess::NotRunning) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, m_port);
+        if (probe.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    m_problem = QStringLiteral("the server did not start listening (see server.log)");
+    return false;
+}
+
+bool Suite::round(int kill)
+{
+    const QString journal = m_dir.filePath(QStringLiteral("journal.txt"));
+    const qint64 before = QFileInfo(journal).size();
+    QProcess load;
+    load.setStandardOutputFile(m_dir.filePath(QStringLiteral("load%1.txt").arg(kill)));
+    load.setStandardErrorFile(m_dir.filePath(QStringLiteral("load%1.txt").arg(kill)), QIODevice::Append);
+    load.start(m_settings.loadgen, {QStringLiteral("--url"),
+                                    QStringLiteral("ws://127.0.0.1:%1").arg(m_port),
+                                    QStringLiteral("--user"),
+                                    QStringLiteral("crash"),
+                                    QStringLiteral("--password"),
+                                    QStringLiteral("crash"),
+                                    QStringLiteral("--clients"),
+                                    QString::number(m_settings.clients),
+                                    QStringLiteral("--seconds"),
+                                    QStringLiteral("600"),
+                                    QStringLiteral("--warmup"),
+                                    QStringLiteral("0"),
+                                    QStringLiteral("--mix"),
+                                    QStringLiteral("confirm:2,unconfirm"),
+                                    QStringLiteral("--batches"),
+                                    QString::number(m_settings.batches),
+                                    QStringLiteral("--receipts-per-batch"),
+                                    QString::number(m_settings.receipts),
+                                    QStringLiteral("--confirm-from"),
+                                    QString::number(m_nextBatch),
+                                    QStringLiteral("--timeout-ms"),
+                                    QStringLiteral("10000"),
+                                    QStringLiteral("--journal"),
+                                    journal});
+
+    // The kill comes at a random moment after the first save of this round went out.
+    QElapsedTimer clock;
+    clock.start();
+    while (QFileInfo(journal).size() == before) {
+        if (load.state() == QProcess::NotRunning || clock.elapsed() > 30000)
+            return fail(QStringLiteral("round %1: the load client sent no save").arg(kill));
+        QThread::msleep(5);
+    }
+    const int delay = int(m_random.bounded(m_settings.maxDelayMs + 1));
+    QThread::msleep(ulong(delay));
+    m_server->kill();
+    m_server->waitForFinished();
+    if (!load.waitForFinished(20000)) {
+        load.kill();
+        load.waitForFinished();
+        return fail(QStringLiteral("round %1: the load client did not end when the server died").arg(kill));
+    }
+
+    if (!startServer())
+        return fail(QStringLiteral("round %1: %2").arg(kill).arg(m_problem));
+    QString why;
+    const auto entries = faults::readJournal(journal, &why);
+    if (!entries)
+        return fail(why);
+    // A connection of its own for every look, opened after the restart.
+    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("crashsuite"));
+    const faults::StoreReport report =
+        faults::checkStore(db, m_config.dialect, *entries, 2000001, 2000000 + m_settings.batches);
+    db.close();
+    qint64 inFlight = 0;
+    for (const loadgen::JournalEntry& entry : *entries) {
+        inFlight += entry.acknowledged ? -1 : 1;
+        m_nextBatch = std::max(m_nextBatch, entry.batch + 1);
+    }
+    m_inFlightAtKills = inFlight;
+    say(QStringLiteral("kill %1/%2 after %3 ms of saves: %4 acknowledged, %5 in flight at the kills so far "
+                       "(%6 of them landed), %7 batches confirmed; %8; %9")
+            .arg(kill)
+            .arg(m_settings.kills)
+            .arg(delay)
+            .arg(report.acknowledged)
+            .arg(inFlight)
+            .arg(report.landedUnacknowledged)
+            .arg(report.confirmedBatches)
+            .arg(report.integrity, report.problems.isEmpty()
+                                       ? QStringLiteral("every check held")
+                                       : QStringLiteral("%1 problems").arg(report.problems.size())));
+    m_last = report;
+    if (!report.problems.isEmpty())
+        return fail(report.problems.mid(0, 20).join(u'\n'));
+    if (m_nextBatch + 2000 > 2000001 + m_settings.batches && kill < m_settings.kills)
+        return fail(QStringLiteral("too few batches for the rounds left: raise --batches"));
+    return true;
+}
+
+bool Suite::run()
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!m_dir.isValid())
+        return fail(QStringLiteral("no temporary folder"));
+    if (!prepareStore())
+        return fail(QStringLiteral("preparing the store: %1").arg(m_problem));
+    if (!startServer())
+        return fail(m_problem);
+    say(QStringLiteral("crash suite on %1 (seed %2): %3 batches of %4 receipts, %5 load clients")
+            .arg(m_settings.store)
+            .arg(m_settings.seed)
+            .arg(m_settings.batches)
+            .arg(m_settings.receipts)
+            .arg(m_settings.clients));
+    for (int kill = 1; kill <= m_settings.kills; ++kill)
+        if (!round(kill))
+            return false;
+    stopServer();
+    say(QStringLiteral("PASSED: %1 kills in %2 s; %3 saves acknowledged, all in the store; %4 sent but not "
+                       "acknowledged at the kills, %5 of which landed; %6 audit rows")
+            .arg(m_settings.kills)
+            .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1)
+            .arg(m_last.acknowledged)
+            .arg(m_inFlightAtKills)
+            .arg(m_last.landedUnacknowledged)
+            .arg(m_last.auditRows));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Starts tavro-server on a fresh store, runs tavro-loadgen with confirmations and unconfirmations "
+        "against it, kills the server with SIGKILL at a random moment, restarts it and checks the store: "
+        "its own integrity check, every acknowledged save in the audit and in the batch, receipts that "
+        "agree with their batch, numbers never given twice. Exit status 0 when every check held."));
+    parser.addHelpOption();
+    const QString here = QCoreApplication::applicationDirPath();
+    const QCommandLineOption store(QStringLiteral("store"), QStringLiteral("sqlite (default) or postgresql."),
+                                   QStringLiteral("KIND"), QStringLiteral("sqlite"));
+    const QCommandLineOption kills(QStringLiteral("kills"), QStringLiteral("Kills (default 20)."),
+                                   QStringLiteral("N"), QStringLiteral("20"));
+    const QCommandLineOption batches(QStringLiteral("batches"),
+                                     QStringLiteral("Generated batches (default 10000)."),
+                                     QStringLiteral("N"), QStringLiteral("10000"));
+    const QCommandLineOption clients(QStringLiteral("clients"), QStringLiteral("Load clients (default 4)."),
+                                     QStringLiteral("N"), QStringLiteral("4"));
+    const QCommandLineOption delay(
+        QStringLiteral("max-delay-ms"),
+        QStringLiteral("Longest wait from a round's first save to the kill (default "
+                       "1000)."),
+        QStringLiteral("MS"), QStringLiteral("1000"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the kill moments."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption serverPath(QStringLiteral("server"), QStringLiteral("The tavro-server binary."),
+                                        QStringLiteral("PATH"), here + QStringLiteral("/tavro-server"));
+    const QCommandLineOption loadPath(QStringLiteral("loadgen"), QStringLiteral("The tavro-loadgen binary."),
+                                      QStringLiteral("PATH"), here + QStringLiteral("/tavro-loadgen"));
+    parser.addOptions({store, kills, batches, clients, delay, seed, serverPath, loadPath});
+    parser.process(app);
+
+    Settings settings;
+    settings.store = parser.value(store);
+    settings.kills = parser.value(kills).toInt();
+    settings.batches = parser.value(batches).toInt();
+    settings.clients = parser.value(clients).toInt();
+    settings.maxDelayMs = parser.value(delay).toInt();
+    settings.seed =
+        parser.isSet(seed) ? parser.value(seed).toULongLong() : QRandomGenerator::global()->generate();
+    settings.server = parser.value(serverPath);
+    settings.loadgen = parser.value(loadPath);
+    if ((settings.store != u"sqlite" && settings.store != u"postgresql") || settings.kills < 1 ||
+        settings.batches < 3000 || settings.clients < 1 || settings.maxDelayMs < 0) {
+        std::fputs(
+            "tavro-crashsuite: --store sqlite|postgresql, --kills >= 1, --batches >= 3000, --clients >= 1\n",
+            stderr);
+        return 2;
+    }
+    if (settings.store == u"postgresql" &&
+        !QFileInfo::exists(server::test::PgCluster::binaries() + QStringLiteral("/pg_ctl"))) {
+        say(QStringLiteral("SKIPPED: PostgreSQL 15 is not installed"));
+        return 0;
+    }
+    Suite suite(settings);
+    return suite.run() ? 0 : 1;
+}
