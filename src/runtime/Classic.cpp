@@ -1,6 +1,7 @@
 #include "runtime/Classic.h"
 
 #include "runtime/ClassicError.h"
+#include "runtime/ClassicLocaleCache.h"
 #include "runtime/Currency.h"
 #include "runtime/CurrencyFormat.h"
 #include "runtime/NumberText.h"
@@ -18,6 +19,8 @@
 namespace tavro::vb {
 
 namespace {
+
+using detail::LocaleCache;
 
 bool isNumberType(const QVariant& value)
 {
@@ -135,9 +138,122 @@ std::array<Part, 3> dateOrderOfFormat(const QString& format)
     return {found[0].part, found[1].part, found[2].part};
 }
 
-std::array<Part, 3> dateOrder(const QLocale& locale)
+QString shortDateFormatOf(const QLocale& locale)
 {
-    return dateOrderOfFormat(shortDateFormat(locale));
+    if (locale.language() == QLocale::C)
+        return QStringLiteral("MM/dd/yyyy");
+    return widenedYear(locale.dateFormat(QLocale::ShortFormat));
+}
+
+// Words the locale's short format writes literally, such as the "г." after a Bulgarian year.
+QStringList literalWordsOfFormat(const QString& format)
+{
+    QStringList words;
+    bool quoted = false;
+    QString word;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+        } else if (quoted && c.isLetter()) {
+            word += c;
+            continue;
+        }
+        if (!word.isEmpty())
+            words.append(std::exchange(word, QString()));
+    }
+    return words;
+}
+
+// A format of nothing but d, dd, M, MM, yyyy and punctuation is written here directly;
+// anything else (names, quoted words, other digits) is left to QLocale.
+bool isPlainFormat(const QString& format, const QLocale& locale)
+{
+    constexpr qsizetype kLongest = 24; // its text, at most twice as long, fits plainDateText's buffer
+    if (locale.zeroDigit() != u"0" || format.size() > kLongest)
+        return false;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        qsizetype run = 1;
+        while (i + run < format.size() && format.at(i + run) == c)
+            ++run;
+        if (c == u'd' || c == u'M') {
+            if (run > 2)
+                return false;
+        } else if (c == u'y') {
+            if (run != 4)
+                return false;
+        } else if (c.isLetter() || c == u'\'' || c.unicode() >= 0x80) {
+            return false;
+        }
+        i += run;
+    }
+    return true;
+}
+
+// What the date conversions need of a locale; the system locale's format is asked of the
+// platform, which is slow, so it is worked out once per locale.
+struct DateLocale
+{
+    QString format;
+    std::array<Part, 3> order;
+    QStringList literalWords;
+    bool plainFormat = false;
+};
+
+const DateLocale& dateLocale(const QLocale& locale)
+{
+    thread_local LocaleCache<DateLocale> cache;
+    return cache.get(locale, [](const QLocale& l) {
+        DateLocale info;
+        info.format = shortDateFormatOf(l);
+        info.order = dateOrderOfFormat(info.format);
+        info.literalWords = literalWordsOfFormat(info.format);
+        info.plainFormat = isPlainFormat(info.format, l);
+        return info;
+    });
+}
+
+// Writes \a value with at least \a width digits at \a out; returns the end.
+char* writeNumber(char* out, int value, int width)
+{
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    for (int i = n; i < width; ++i)
+        *out++ = '0';
+    while (n > 0)
+        *out++ = digits[--n];
+    return out;
+}
+
+// The date in a plain format (see isPlainFormat), as QLocale writes it for years 1000-9999.
+QString plainDateText(QDate date, const QString& format)
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    char text[64];
+    char* out = text;
+    for (qsizetype i = 0; i < format.size() && out < text + sizeof(text) - 8;) {
+        const QChar c = format.at(i);
+        qsizetype run = 1;
+        while (i + run < format.size() && format.at(i + run) == c)
+            ++run;
+        if (c == u'd') {
+            out = writeNumber(out, day, static_cast<int>(run));
+        } else if (c == u'M') {
+            out = writeNumber(out, month, static_cast<int>(run));
+        } else if (c == u'y') {
+            out = writeNumber(out, year, 4);
+        } else {
+            for (qsizetype k = 0; k < run && out < text + sizeof(text) - 8; ++k)
+                *out++ = static_cast<char>(c.unicode()); // ASCII: see isPlainFormat
+        }
+        i += run;
+    }
+    return QString::fromLatin1(text, out - text);
 }
 
 int monthOfName(QStringView word, const QLocale& locale)
@@ -189,50 +305,47 @@ bool isDateSeparator(QChar c)
     return c.isSpace() || c == u'/' || c == u'-' || c == u'.' || c == u',';
 }
 
-// Words the locale's short format writes literally, such as the "г." after a Bulgarian year.
-QStringList literalWords(const QLocale& locale)
+// The digit at text[i] (of any script): its length in UTF-16 units, 0 if there is none.
+qsizetype digitAt(QStringView text, qsizetype i, int* value)
 {
-    QStringList words;
-    const QString format = shortDateFormat(locale);
-    bool quoted = false;
-    QString word;
-    for (const QChar c : format) {
-        if (c == u'\'') {
-            quoted = !quoted;
-        } else if (quoted && c.isLetter()) {
-            word += c;
-            continue;
-        }
-        if (!word.isEmpty())
-            words.append(std::exchange(word, QString()));
+    const char16_t unit = text.at(i).unicode();
+    if (unit >= u'0' && unit <= u'9') { // by far the most common, and cheap to tell
+        *value = unit - u'0';
+        return 1;
     }
-    return words;
+    if (unit < 0x80)
+        return 0;
+    const qsizetype n = detail::digitLengthAt(text, i);
+    if (n)
+        *value = detail::digitValueAt(text, i);
+    return n;
 }
 
 std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
 {
-    QList<NumberToken> numbers;
+    // A date has two or three numbers; a text with more is no date.
+    std::array<NumberToken, 3> numbers;
+    std::size_t count = 0;
     int month = 0;
-    std::optional<QStringList> ignorable; // only texts with words need the locale's literal words
     qsizetype i = 0;
+    int digit = 0;
     while (i < text.size()) {
-        if (detail::digitLengthAt(text, i)) {
-            NumberToken token;
-            while (const qsizetype n = i < text.size() ? detail::digitLengthAt(text, i) : 0) {
+        if (digitAt(text, i, &digit)) {
+            if (count == numbers.size())
+                return std::nullopt;
+            NumberToken& token = numbers[count++];
+            while (const qsizetype n = i < text.size() ? digitAt(text, i, &digit) : 0) {
                 if (++token.digits > 4)
                     return std::nullopt;
-                token.value = token.value * 10 + detail::digitValueAt(text, i);
+                token.value = token.value * 10 + digit;
                 i += n;
             }
-            numbers.append(token);
         } else if (QChar::isLetter(detail::codePointAt(text, i))) {
             const qsizetype start = i;
             while (i < text.size() && QChar::isLetter(detail::codePointAt(text, i)))
                 i += QChar::requiresSurrogates(detail::codePointAt(text, i)) ? 2 : 1;
             const QStringView word = text.mid(start, i - start);
-            if (!ignorable)
-                ignorable = literalWords(locale);
-            if (ignorable->contains(word))
+            if (dateLocale(locale).literalWords.contains(word))
                 continue;
             if (month != 0)
                 return std::nullopt;
@@ -246,13 +359,13 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
         }
     }
 
-    const auto order = dateOrder(locale);
+    const auto order = dateLocale(locale).order;
     const auto position = [&](Part part) {
         return std::find(order.begin(), order.end(), part) - order.begin();
     };
 
     if (month != 0) {
-        if (numbers.size() != 2)
+        if (count != 2)
             return std::nullopt;
         // A number of three or four digits is the year; otherwise the locale's order decides.
         bool yearFirst = position(Part::Year) < position(Part::Day);
@@ -265,7 +378,7 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
         return makeDate(fullYear(year), month, day.value);
     }
 
-    if (numbers.size() != 3)
+    if (count != 3)
         return std::nullopt;
     if (numbers[0].digits >= 3) // year, month, day
         return makeDate(fullYear(numbers[0]), numbers[1].value, numbers[2].value);
@@ -278,12 +391,18 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
     return makeDate(fullYear(year), second, first);
 }
 
-std::optional<QDate> readDate(const QString& input, const QLocale& locale)
+std::optional<QDate> readDateUncached(const QString& input, const QLocale& locale)
 {
+    // Format characters (bidirectional marks) are outside ASCII; most texts need no copy.
+    const bool ascii = std::all_of(input.begin(), input.end(), [](QChar c) { return c.unicode() < 0x80; });
     QString text;
-    for (const QChar c : input)
-        if (c.category() != QChar::Other_Format)
-            text += c;
+    if (ascii) {
+        text = input;
+    } else {
+        for (const QChar c : input)
+            if (c.category() != QChar::Other_Format)
+                text += c;
+    }
     text = text.trimmed();
     if (text.isEmpty())
         return std::nullopt;
@@ -304,6 +423,27 @@ std::optional<QDate> readDate(const QString& input, const QLocale& locale)
         text = match.captured(1);
     }
     return readDatePart(text, locale);
+}
+
+// IsDate and CDate of the same text follow each other (a check, then the conversion): the
+// last text read is remembered with its date.
+std::optional<QDate> readDate(const QString& input, const QLocale& locale)
+{
+    struct Last
+    {
+        QString text;
+        QLocale locale;
+        std::optional<QDate> date;
+        bool valid = false;
+    };
+    thread_local Last last;
+    if (last.valid && last.text == input && last.locale == locale)
+        return last.date;
+    last.date = readDateUncached(input, locale);
+    last.text = input;
+    last.locale = locale;
+    last.valid = true;
+    return last.date;
 }
 
 } // namespace
@@ -524,16 +664,17 @@ double toDateValue(QDate date)
 
 QString shortDateFormat(const QLocale& locale)
 {
-    if (locale.language() == QLocale::C)
-        return QStringLiteral("MM/dd/yyyy");
-    return widenedYear(locale.dateFormat(QLocale::ShortFormat));
+    return dateLocale(locale).format;
 }
 
 QString dateText(QDate date, const QLocale& locale)
 {
     if (!date.isValid())
         return {};
-    return locale.toString(date, shortDateFormat(locale));
+    const DateLocale& info = dateLocale(locale);
+    if (info.plainFormat && date.year() >= 1000 && date.year() <= 9999)
+        return plainDateText(date, info.format);
+    return locale.toString(date, info.format);
 }
 
 bool IsDate(const QVariant& value, const QLocale& locale)

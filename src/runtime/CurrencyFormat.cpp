@@ -1,20 +1,75 @@
 #include "runtime/CurrencyFormat.h"
 
 #include "runtime/ClassicError.h"
+#include "runtime/ClassicLocaleCache.h"
 #include "runtime/NumberText.h"
+
+#include <array>
 
 namespace tavro {
 
 namespace {
 
 constexpr int kMaxDecimals = 4;
+constexpr quint64 kLargestLearned = 10000000000000000000ull; // the probes stop at 19 digits
 
 struct CurrencyPattern
 {
     int decimals = 2;
     QString positivePrefix, positiveSuffix;
     QString negativePrefix, negativeSuffix;
+    QString decimalPoint, groupSeparator, zeroDigit;
+    /// Where the locale groups a whole number of n digits (bit k: a separator before digit k),
+    /// when its integer texts are ASCII digits and separators only.
+    std::array<quint32, 20> groupsByDigits{};
+    bool plainIntegers = false;
 };
+
+// Qt groups by the count of digits alone (least, top and higher group sizes); what it writes
+// for each count is read once, so that amounts can be written without asking Qt each time.
+void learnGrouping(CurrencyPattern& pattern, const QLocale& locale)
+{
+    if (pattern.zeroDigit != u"0" || pattern.groupSeparator.isEmpty())
+        return;
+    quint64 probe = 1;
+    for (std::size_t digits = 1; digits < pattern.groupsByDigits.size(); ++digits, probe *= 10) {
+        const QString text = locale.toString(static_cast<qulonglong>(probe));
+        quint32 mask = 0;
+        std::size_t seen = 0;
+        for (qsizetype i = 0; i < text.size();) {
+            if (text.at(i) >= u'0' && text.at(i) <= u'9') {
+                ++seen;
+                ++i;
+            } else if (seen > 0 && QStringView(text).mid(i).startsWith(pattern.groupSeparator)) {
+                mask |= 1u << seen;
+                i += pattern.groupSeparator.size();
+            } else {
+                return;
+            }
+        }
+        if (seen != digits)
+            return;
+        pattern.groupsByDigits[digits] = mask;
+    }
+    pattern.plainIntegers = true;
+}
+
+// Appends the whole part as Qt writes it (see learnGrouping).
+void appendGroupedDigits(QString& text, quint64 whole, const CurrencyPattern& pattern)
+{
+    char digits[24];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    const quint32 mask = pattern.groupsByDigits[count];
+    for (std::size_t k = 0; k < count; ++k) {
+        if (mask & (1u << k))
+            text += pattern.groupSeparator;
+        text += QLatin1Char(digits[count - 1 - k]);
+    }
+}
 
 // Qt composes a currency text from the locale's pattern and its number formatting; the
 // pattern itself is not public, so it is recovered from the text Qt writes for a probe.
@@ -38,33 +93,118 @@ CurrencyPattern patternOf(const QLocale& locale)
     const qsizetype negativeAt = negative.indexOf(number);
     pattern.negativePrefix = negative.left(negativeAt);
     pattern.negativeSuffix = negative.mid(negativeAt + number.size());
+    pattern.decimalPoint = locale.decimalPoint();
+    pattern.groupSeparator = locale.groupSeparator();
+    pattern.zeroDigit = locale.zeroDigit();
+    learnGrouping(pattern, locale);
     return pattern;
 }
 
-// Digits in the locale's script (most locales: ASCII).
-QString localDigits(quint64 value, int width, const QLocale& locale)
+const CurrencyPattern& cachedPatternOf(const QLocale& locale)
 {
-    const QString ascii = QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
-    const QString zero = locale.zeroDigit();
-    if (zero == u"0")
-        return ascii;
-    const QList<uint> zeroPoint = zero.toUcs4();
-    QList<uint> points;
-    for (const QChar c : ascii)
-        points.append(zeroPoint.value(0, u'0') + static_cast<uint>(c.unicode() - u'0'));
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData()), points.size());
+    thread_local detail::LocaleCache<CurrencyPattern> patterns;
+    return patterns.get(locale, patternOf);
+}
+
+// Appends \a width digits of \a value (zero-padded) in the locale's script (most: ASCII).
+void appendLocalDigits(QString& text, quint64 value, int width, const QString& zero)
+{
+    char ascii[24];
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        ascii[i] = static_cast<char>('0' + value % 10);
+    if (zero == u"0") {
+        text += QLatin1String(ascii, width);
+        return;
+    }
+    const char32_t zeroPoint = zero.isEmpty() ? U'0' : zero.toUcs4().value(0, U'0');
+    for (int i = 0; i < width; ++i) {
+        const char32_t point = zeroPoint + static_cast<char32_t>(ascii[i] - '0');
+        text += QStringView(QChar::fromUcs4(point));
+    }
+}
+
+// The units of "digits[group digits...][point digits]" in ASCII digits with the locale's own
+// separators, at most fourteen whole digits and four decimals; nullopt for anything else.
+std::optional<qint64> plainAmountUnits(QStringView text, const CurrencyPattern& pattern)
+{
+    constexpr int kMaxWholeDigits = 14; // far inside the range once scaled
+    const auto digitAt = [&](qsizetype i) {
+        const char16_t unit = text.at(i).unicode();
+        return unit >= u'0' && unit <= u'9' ? int(unit - u'0') : -1;
+    };
+    qint64 whole = 0;
+    int wholeDigits = 0;
+    bool needDigit = true;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (const int digit = digitAt(i); digit >= 0) {
+            if (++wholeDigits > kMaxWholeDigits)
+                return std::nullopt;
+            whole = whole * 10 + digit;
+            needDigit = false;
+            ++i;
+        } else if (!needDigit && !pattern.groupSeparator.isEmpty() &&
+                   text.mid(i).startsWith(pattern.groupSeparator)) {
+            needDigit = true;
+            i += pattern.groupSeparator.size();
+        } else {
+            break;
+        }
+    }
+    if (needDigit)
+        return std::nullopt;
+    qint64 fraction = 0;
+    int fractionDigits = 0;
+    if (i < text.size()) {
+        if (pattern.decimalPoint.isEmpty() || !text.mid(i).startsWith(pattern.decimalPoint))
+            return std::nullopt;
+        for (i += pattern.decimalPoint.size(); i < text.size(); ++i) {
+            const int digit = digitAt(i);
+            if (digit < 0 || ++fractionDigits > kMaxDecimals)
+                return std::nullopt;
+            fraction = fraction * 10 + digit;
+        }
+        if (fractionDigits == 0)
+            return std::nullopt;
+    }
+    for (int d = fractionDigits; d < kMaxDecimals; ++d)
+        fraction *= 10;
+    return whole * Currency::Scale + fraction;
+}
+
+// An amount exactly as formatCurrency writes it in this locale (its own prefix and suffix,
+// ASCII digits); nullopt leaves the text to the general reader.
+std::optional<Currency> readWrittenAmount(QStringView text, const CurrencyPattern& pattern)
+{
+    if (pattern.zeroDigit != u"0")
+        return std::nullopt;
+    const auto between = [&](const QString& prefix, const QString& suffix) -> std::optional<QStringView> {
+        if (text.size() <= prefix.size() + suffix.size() || !text.startsWith(prefix) ||
+            !text.endsWith(suffix))
+            return std::nullopt;
+        return text.mid(prefix.size(), text.size() - prefix.size() - suffix.size());
+    };
+    if (const auto number = between(pattern.positivePrefix, pattern.positiveSuffix)) {
+        if (const auto units = plainAmountUnits(*number, pattern))
+            return Currency::fromUnits(*units);
+    }
+    if (const auto number = between(pattern.negativePrefix, pattern.negativeSuffix)) {
+        if (const auto units = plainAmountUnits(*number, pattern))
+            return Currency::fromUnits(-*units);
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 int currencyDecimals(const QLocale& locale)
 {
-    return patternOf(locale).decimals;
+    return cachedPatternOf(locale).decimals;
 }
 
 QString formatCurrency(Currency amount, const QLocale& locale)
 {
-    const CurrencyPattern pattern = patternOf(locale);
+    const CurrencyPattern& pattern = cachedPatternOf(locale);
     const qint64 units = amount.units();
     // The magnitude as unsigned, so that the minimum does not overflow.
     quint64 magnitude = units < 0 ? 0 - static_cast<quint64>(units) : static_cast<quint64>(units);
@@ -82,18 +222,31 @@ QString formatCurrency(Currency amount, const QLocale& locale)
     for (int i = 0; i < pattern.decimals; ++i)
         fractionScale *= 10;
     const quint64 whole = magnitude / fractionScale;
-    // The whole part goes through Qt's own integer formatting, so that grouping (Indian,
-    // minimum grouping digits, native digits) is exactly that of toCurrencyString.
-    QString number = locale.toString(static_cast<qulonglong>(whole));
-    if (pattern.decimals > 0)
-        number += locale.decimalPoint() + localDigits(magnitude % fractionScale, pattern.decimals, locale);
-    if (units < 0 && magnitude != 0)
-        return pattern.negativePrefix + number + pattern.negativeSuffix;
-    return pattern.positivePrefix + number + pattern.positiveSuffix;
+    // The whole part is grouped exactly as Qt's own integer formatting does (Indian, minimum
+    // grouping digits, native digits), so that the text is that of toCurrencyString.
+    const bool negative = units < 0 && magnitude != 0;
+    const QString& prefix = negative ? pattern.negativePrefix : pattern.positivePrefix;
+    const QString& suffix = negative ? pattern.negativeSuffix : pattern.positiveSuffix;
+    QString text;
+    text.reserve(prefix.size() + suffix.size() + 32);
+    text += prefix;
+    if (pattern.plainIntegers && whole < kLargestLearned)
+        appendGroupedDigits(text, whole, pattern);
+    else
+        text += locale.toString(static_cast<qulonglong>(whole));
+    if (pattern.decimals > 0) {
+        text += pattern.decimalPoint;
+        appendLocalDigits(text, magnitude % fractionScale, pattern.decimals, pattern.zeroDigit);
+    }
+    text += suffix;
+    return text;
 }
 
 std::optional<Currency> parseCurrency(QStringView text, const QLocale& locale)
 {
+    // Amounts read from a list are almost always ones formatCurrency wrote.
+    if (const auto amount = readWrittenAmount(text, cachedPatternOf(locale)))
+        return amount;
     const auto number = detail::readNumberText(text, locale, detail::AllowExponent);
     if (!number)
         return std::nullopt;

@@ -1,0 +1,134 @@
+// Date and currency texts written and read without asking QLocale each time: in every locale
+// they must be what QLocale writes, and read back as the general reader reads them.
+#include "runtime/Classic.h"
+#include "runtime/Currency.h"
+#include "runtime/CurrencyFormat.h"
+
+#include <QTest>
+
+using tavro::Currency;
+namespace vb = tavro::vb;
+
+namespace {
+
+QList<QLocale> everyLocale()
+{
+    QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyCountry);
+    QLocale grouped("en_US"); // the same locale with its grouping turned off
+    grouped.setNumberOptions(QLocale::OmitGroupSeparator);
+    locales << grouped << QLocale::system();
+    return locales;
+}
+
+void addLocaleRows()
+{
+    QTest::addColumn<QLocale>("locale");
+    for (const QLocale& locale : everyLocale()) {
+        const bool omits = locale.numberOptions().testFlag(QLocale::OmitGroupSeparator);
+        QTest::addRow("%s%s", qPrintable(locale.name()), omits ? " without grouping" : "") << locale;
+    }
+}
+
+/// The general reader's answer: a leading blank keeps the text off the shortcut for
+/// texts shaped exactly as formatCurrency writes them.
+std::optional<Currency> readGenerally(const QString& text, const QLocale& locale)
+{
+    return tavro::parseCurrency(u' ' + text, locale);
+}
+
+} // namespace
+
+class TestLocaleTexts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dateTextShouldBeWhatQLocaleWrites_data() { addLocaleRows(); }
+    void dateTextShouldBeWhatQLocaleWrites()
+    {
+        QFETCH(QLocale, locale);
+        const QString format = vb::shortDateFormat(locale);
+        for (const QDate date :
+             {QDate(2026, 12, 6), QDate(2001, 1, 9), QDate(1899, 12, 30), QDate(1000, 10, 10),
+              QDate(9999, 12, 31), QDate(999, 5, 5), QDate(105, 2, 3)}) {
+            const QString text = vb::dateText(date, locale);
+            QCOMPARE(text, locale.toString(date, format));
+            QCOMPARE(vb::CDate(text, locale), date);
+        }
+    }
+
+    void currencyTextShouldBeWhatQLocaleWritesAndReadAsGenerally_data() { addLocaleRows(); }
+    void currencyTextShouldBeWhatQLocaleWritesAndReadAsGenerally()
+    {
+        QFETCH(QLocale, locale);
+        // Amounts a double holds exactly at every locale's decimals, across every digit count.
+        for (const qint64 units :
+             {qint64(0), qint64(50000), qint64(-50000), qint64(2500), qint64(-7500), qint64(12345678900000),
+              qint64(-98765432100000000), qint64(900000000000000000)}) {
+            const QString text = tavro::formatCurrency(Currency::fromUnits(units), locale);
+            QCOMPARE(text, locale.toCurrencyString(Currency::fromUnits(units).toDouble()));
+            const auto read = tavro::parseCurrency(text, locale);
+            const auto general = readGenerally(text, locale);
+            QVERIFY2(read.has_value() && general.has_value(), qPrintable(text));
+            QCOMPARE(read->units(), general->units());
+        }
+    }
+
+    void handWrittenAmountsShouldReadAsGenerally_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        const QLocale us("en_US"), de("de_DE"), fr("fr_FR"), in("en_IN");
+        QTest::newRow("no grouping") << us << "$1234567.89";
+        QTest::newRow("grouping at odd places") << us << "$1,23,4.5";
+        QTest::newRow("four decimals") << us << "$1.2345";
+        QTest::newRow("five decimals") << us << "$1.23455";
+        QTest::newRow("point without decimals") << us << "$12.";
+        QTest::newRow("separator at the end") << us << "$12,";
+        QTest::newRow("separator first") << us << "$,12";
+        QTest::newRow("fourteen digits") << us << "$99,999,999,999,999.99";
+        QTest::newRow("fifteen digits") << us << "$922,337,203,685,477.58";
+        QTest::newRow("beyond the range") << us << "$922,337,203,685,478.00";
+        QTest::newRow("negative beyond the range") << us << "($922,337,203,685,477.59)";
+        QTest::newRow("symbol alone") << us << "$";
+        QTest::newRow("negative style alone") << us << "()";
+        QTest::newRow("de_DE point as decimal") << de << "1.5 €";
+        QTest::newRow("fr_FR plain blank grouping") << fr << "1 234,56 €";
+        QTest::newRow("en_IN Indian grouping") << in << "₹12,34,567.00";
+    }
+    void handWrittenAmountsShouldReadAsGenerally()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        const auto read = tavro::parseCurrency(text, locale);
+        const auto general = readGenerally(text, locale);
+        QCOMPARE(read.has_value(), general.has_value());
+        if (read)
+            QCOMPARE(read->units(), general->units());
+    }
+
+    void localesShouldNotBorrowEachOthersFormats()
+    {
+        // More locales than are kept, in turns: each text must still be its own locale's.
+        const QList<QLocale> locales{QLocale("en_US"), QLocale("de_DE"), QLocale("ja_JP"), QLocale("fr_CH"),
+                                     QLocale("en_IN"), QLocale("ar_EG"), QLocale::system()};
+        const Currency amount = Currency::fromUnits(123456789000);
+        const QDate date(2026, 3, 4);
+        for (int round = 0; round < 3; ++round) {
+            for (const QLocale& locale : locales) {
+                QCOMPARE(tavro::formatCurrency(amount, locale), locale.toCurrencyString(amount.toDouble()));
+                QCOMPARE(vb::dateText(date, locale), locale.toString(date, vb::shortDateFormat(locale)));
+            }
+        }
+        // The same text is another date in another locale, even right after it was read.
+        QCOMPARE(vb::CDate(QStringLiteral("03/04/2026"), QLocale("en_US")), QDate(2026, 3, 4));
+        QCOMPARE(vb::CDate(QStringLiteral("03/04/2026"), QLocale("en_GB")), QDate(2026, 4, 3));
+        QVERIFY(vb::IsDate(QStringLiteral("4/5/2026"), QLocale("en_US")));
+        QVERIFY(!vb::IsDate(QStringLiteral("4/5/2026 soon"), QLocale("en_US")));
+        QVERIFY(vb::IsDate(QStringLiteral("4/5/2026"), QLocale("en_US")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocaleTexts)
+#include "tst_localetexts.moc"
