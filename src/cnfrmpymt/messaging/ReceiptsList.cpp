@@ -10,45 +10,111 @@
 #include "runtime/Classic.h"
 #include "runtime/CurrencyFormat.h"
 
+#include <array>
+#include <limits>
+#include <memory>
 #include <QDate>
 
 namespace tavro {
 
 namespace {
-/// "1234:Jane Roe" for an officer identifier, empty for Null.
-QString officerCell(const QVariant& id)
+/// Appends "1234:Jane Roe" for an officer identifier, nothing for Null. A whole number, as
+/// identifiers arrive, is written here without strings of its own; it is its own CLng when
+/// it is in range.
+void appendOfficerCell(QString& row, const QVariant& id)
 {
     if (id.isNull())
-        return {};
-    return vb::CStr(id) + u':' + FieldUtility::instance().GetOfficerName(vb::CLng(id), 0);
+        return;
+    const bool whole = id.typeId() == QMetaType::LongLong || id.typeId() == QMetaType::Int;
+    if (!whole) {
+        row += vb::CStr(id) + u':' + FieldUtility::instance().GetOfficerName(vb::CLng(id), 0);
+        return;
+    }
+    const qint64 value = id.toLongLong();
+    const bool inRange =
+        value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
+    const QString name =
+        FieldUtility::instance().GetOfficerName(inRange ? static_cast<qint32>(value) : vb::CLng(id), 0);
+    char digits[24];
+    int count = 0;
+    quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0)
+        row += u'-';
+    while (count > 0)
+        row += QLatin1Char(digits[--count]);
+    row += u':';
+    row += name;
 }
+
+constexpr std::array<const char*, 6> kReceiptFields = {"RCPT_NBR",    "RCPT_DT",     "RCPT_AMT",
+                                                       "CNFRMTN_NBR", "ISS_OFCR_ID", "ENTR_OFCR_ID"};
+
+/// The positions of the receipt fields in a record set, found by name once per record set
+/// rather than once per row; -1 for a field it does not have. A record set only ever gains
+/// fields, so its field count tells whether the positions still hold.
+class ReceiptFieldPositions
+{
+public:
+    const std::array<int, 6>& of(const RecordsetPtr& recordset)
+    {
+        if (!recordset) {
+            m_positions.fill(-1);
+            m_recordset.reset();
+        } else if (m_recordset.lock() != recordset || m_fieldCount != recordset->fieldCount()) {
+            for (std::size_t i = 0; i < kReceiptFields.size(); ++i)
+                m_positions[i] = recordset->fieldIndex(QString::fromLatin1(kReceiptFields[i]));
+            m_recordset = recordset;
+            m_fieldCount = recordset->fieldCount();
+        }
+        return m_positions;
+    }
+
+private:
+    std::weak_ptr<Recordset> m_recordset;
+    int m_fieldCount = -1;
+    std::array<int, 6> m_positions{};
+};
 } // namespace
 
 void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
 {
     runProcedure(QStringLiteral("TAVRO_CnfrmPymt.LoadReceipts"), [&] {
-        const auto field = [&](const char* name) {
-            return lRsRecordset.Fields().Item(QString::fromLatin1(name)).Value();
+        thread_local ReceiptFieldPositions positions;
+        const std::array<int, 6>& position = positions.of(lRsRecordset.Recordset());
+        FieldsCollection fields = lRsRecordset.Fields();
+        const auto field = [&](std::size_t which) {
+            const int at = position[which];
+            // A field the set does not have raises as a lookup by name does.
+            return at >= 0 ? fields.Item(at).Value()
+                           : fields.Item(QString::fromLatin1(kReceiptFields[which])).Value();
         };
         const QChar tab = u'\t';
         QString row;
+        row.reserve(96);
 
-        if (const QVariant number = field("RCPT_NBR"); !number.isNull())
-            row = vb::CStr(number);
+        if (const QVariant number = field(0); !number.isNull())
+            row += vb::CStr(number);
         row += tab;
-        if (const QVariant date = field("RCPT_DT"); !date.isNull())
+        if (const QVariant date = field(1); !date.isNull())
             row += vb::CStr(date);
         row += tab;
-        if (const QVariant amount = field("RCPT_AMT"); !amount.isNull())
+        if (const QVariant amount = field(2); !amount.isNull())
             row += formatCurrency(vb::CCur(amount));
         row += tab;
-        const QVariant confirmation = field("CNFRMTN_NBR");
+        const QVariant confirmation = field(3);
         const QString confirmationText = confirmation.isNull() ? QString() : vb::CStr(confirmation);
-        row += confirmationText + tab;
+        row += confirmationText;
+        row += tab;
         if (!vb::Trim(confirmationText).isEmpty())
             mblnReceiptsConfirmed = true;
-        row += officerCell(field("ISS_OFCR_ID")) + tab;
-        row += officerCell(field("ENTR_OFCR_ID")) + tab;
+        appendOfficerCell(row, field(4));
+        row += tab;
+        appendOfficerCell(row, field(5));
+        row += tab;
 
         mSdgCnfrmPymt->setFieldSeparator(QString(tab));
         mSdgCnfrmPymt->AddItem(row);
@@ -64,14 +130,16 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
         const int rows = grid.Rows();
         if (rows >= 1) {
             grid.MoveFirst();
+            SSColumn& amountColumn = grid.Columns("Total Receipt Amount");
+            SSColumn& dateColumn = grid.Columns("Receipt Date");
             for (;;) {
                 const int index = grid.AddItemRowIndex(grid.Bookmark());
                 if (index > rows - 1)
                     break;
-                const QString amount = vb::CStr(grid.Columns(QStringLiteral("Total Receipt Amount")).Value());
+                const QString amount = vb::CStr(amountColumn.Value());
                 if (const std::optional<Currency> value = parseCurrency(amount))
                     total += *value;
-                const QVariant date = grid.Columns(QStringLiteral("Receipt Date")).Value();
+                const QVariant date = dateColumn.Value();
                 if (vb::IsDate(date)) {
                     const QDate receiptDate = vb::CDate(date);
                     if (receiptDate > latest)
