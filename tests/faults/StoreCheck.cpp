@@ -129,8 +129,8 @@ void checkBatches(Checker& check)
         QStringLiteral(
             "SELECT a.dly_rcpt_nbr, a.action, a.cnfrmtn_nbr, a.cnfrmtn_dt, a.ofcr_id, a.cmmt_txt, "
             "d.cnfrmtn_nbr, d.cnfrmtn_dt, d.cnfrmtn_ofcr_id, d.dly_rcpt_cmmt_txt FROM cnfrmtn_audit a "
-            "JOIN dly_rcpt d ON d.dly_rcpt_nbr = a.dly_rcpt_nbr WHERE a.audit_id = "
-            "(SELECT MAX(b.audit_id) FROM cnfrmtn_audit b WHERE b.dly_rcpt_nbr = a.dly_rcpt_nbr)"),
+            "JOIN (SELECT MAX(audit_id) AS last_id FROM cnfrmtn_audit GROUP BY dly_rcpt_nbr) l "
+            "ON l.last_id = a.audit_id JOIN dly_rcpt d ON d.dly_rcpt_nbr = a.dly_rcpt_nbr"),
         [&](QSqlQuery& q) {
             const bool confirmed = q.value(1).toString() == u"UPD";
             const bool agrees = confirmed ? q.value(6).toString() == q.value(2).toString() &&

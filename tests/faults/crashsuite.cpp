@@ -197,21 +197,25 @@ bool Suite::round(int kill)
     clock.start();
     while (QFileInfo(journal).size() == before) {
         if (load.state() == QProcess::NotRunning || clock.elapsed() > 30000)
-            return fail(QStringLiteral("round %1: the load client sent no save").arg(kill));
+            return fail(QStringLiteral("round %1: the load client sent no save (see load%1.txt)").arg(kill));
         QThread::msleep(5);
     }
+    const qint64 firstSave = clock.elapsed();
     const int delay = int(m_random.bounded(m_settings.maxDelayMs + 1));
     QThread::msleep(ulong(delay));
     m_server->kill();
     m_server->waitForFinished();
+    clock.restart();
     if (!load.waitForFinished(20000)) {
         load.kill();
         load.waitForFinished();
         return fail(QStringLiteral("round %1: the load client did not end when the server died").arg(kill));
     }
 
+    const qint64 loadEnded = clock.restart();
     if (!startServer())
         return fail(QStringLiteral("round %1: %2").arg(kill).arg(m_problem));
+    const qint64 restarted = clock.restart();
     QString why;
     const auto entries = faults::readJournal(journal, &why);
     if (!entries)
@@ -221,6 +225,7 @@ bool Suite::round(int kill)
     const faults::StoreReport report =
         faults::checkStore(db, m_config.dialect, *entries, 2000001, 2000000 + m_settings.batches);
     db.close();
+    const qint64 checked = clock.elapsed();
     qint64 inFlight = 0;
     for (const loadgen::JournalEntry& entry : *entries) {
         inFlight += entry.acknowledged ? -1 : 1;
@@ -239,6 +244,11 @@ bool Suite::round(int kill)
             .arg(report.integrity, report.problems.isEmpty()
                                        ? QStringLiteral("every check held")
                                        : QStringLiteral("%1 problems").arg(report.problems.size())));
+    say(QStringLiteral("  (ms: first save %1, load client ended %2 after the kill, restart %3, checks %4)")
+            .arg(firstSave)
+            .arg(loadEnded)
+            .arg(restarted)
+            .arg(checked));
     m_last = report;
     if (!report.problems.isEmpty())
         return fail(report.problems.mid(0, 20).join(u'\n'));

@@ -1,22 +1,86 @@
 // The whole shell signed in to a real tavro server over a WebSocket: the server stops and
-// comes back while the officer works.
+// comes back while the officer works, also while a request of the screen is unanswered.
 #include "BoxAnswer.h"
+#include "common/VeskMessage.h"
 #include "server/Database.h"
 #include "server/Server.h"
 #include "server/Service.h"
 #include "shell/DocumentWindow.h"
 #include "shell/MainWindow.h"
+#include "shell/ScreenDriver.h"
 #include "shell/Shell.h"
 #include "shell/StatusArea.h"
 
 #include <memory>
 #include <QAbstractItemView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace tavro;
+
+namespace {
+
+// Passes bytes between the shell and the server; while holding, the server's answers wait in the
+// relay, so a request can still be unanswered when the server goes away. A connection the
+// server drops is dropped on the shell's side at once, with whatever was held.
+class Relay : public QObject
+{
+public:
+    explicit Relay(quint16 target) : m_target(target)
+    {
+        connect(&m_listener, &QTcpServer::newConnection, this, &Relay::accept);
+        m_listener.listen(QHostAddress::LocalHost, 0);
+    }
+    quint16 port() const { return m_listener.serverPort(); }
+    void hold(bool on) { m_hold = on; }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* shell = m_listener.nextPendingConnection()) {
+            auto* server = new QTcpSocket(shell);
+            auto pass = [this, shell, server] {
+                if (server->state() == QAbstractSocket::ConnectedState)
+                    server->write(shell->readAll());
+                if (!m_hold)
+                    shell->write(server->readAll());
+            };
+            connect(shell, &QTcpSocket::readyRead, this, pass);
+            connect(server, &QTcpSocket::readyRead, this, pass);
+            connect(server, &QTcpSocket::connected, this, pass);
+            auto drop = [shell] {
+                shell->abort();
+                shell->deleteLater();
+            };
+            connect(server, &QTcpSocket::disconnected, shell, drop);
+            connect(server, &QTcpSocket::errorOccurred, shell, drop);
+            connect(shell, &QTcpSocket::disconnected, shell, drop);
+            server->connectToHost(QHostAddress::LocalHost, m_target);
+        }
+    }
+
+    QTcpServer m_listener;
+    quint16 m_target;
+    bool m_hold = false;
+};
+
+enum class Outstanding
+{
+    Search,
+    ReceiptDetail,
+    CloseDocumentWait
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Outstanding)
 
 class tst_RemoteShell : public QObject
 {
@@ -27,8 +91,10 @@ private:
     std::unique_ptr<server::Service> m_service;
     std::unique_ptr<server::Server> m_server;
     std::unique_ptr<Shell> m_shell;
+    std::unique_ptr<Relay> m_relay;
     quint16 m_port = 0;
     QString m_batch;
+    QString m_savedBatch;
 
     bool listen(quint16 port)
     {
@@ -45,15 +111,17 @@ private:
         auto* view = document()->findChild<QWidget*>("mSdgCnfrmPymt")->findChild<QAbstractItemView*>();
         return view && view->model() ? view->model()->rowCount() : -1;
     }
-    void search()
+    void search(const QString& batch = {})
     {
         auto* edit = document()->findChild<QWidget*>("mTxtCnfrmPymt")->findChild<QLineEdit*>();
         edit->setFocus();
         edit->selectAll();
-        QTest::keyClicks(edit, m_batch);
+        QTest::keyClicks(edit, batch.isEmpty() ? m_batch : batch);
         QTest::mouseClick(document()->findChild<QAbstractButton*>("mCmdCnfrmPymt_0"), Qt::LeftButton);
     }
     StatusArea* status() const { return m_shell->mainWindow()->statusArea(); }
+    template <class T> T* control(const char* name) const { return document()->findChild<T*>(name); }
+    static bool outstanding() { return !VeskMessage::GetInstance()->outstandingKeys().isEmpty(); }
 
 private slots:
     void initTestCase()
@@ -65,14 +133,19 @@ private slots:
         QVERIFY2(m_service->initialize(&why) && m_service->seedDemo(&why, server::HashCost::Minimal),
                  qPrintable(why));
         const auto db = m_service->database().connection(&why);
-        server::Query q(*db, "SELECT MIN(dly_rcpt_nbr) FROM dly_rcpt WHERE cnfrmtn_nbr IS NULL");
+        // Two unconfirmed batches: the second for the save the server may or may not have done.
+        server::Query q(*db,
+                        "SELECT dly_rcpt_nbr FROM dly_rcpt WHERE cnfrmtn_nbr IS NULL ORDER BY 1 LIMIT 2");
         QVERIFY(q.exec() && q.next());
         m_batch = QStringLiteral("%1").arg(server::toInteger(q.value(0)), 7, 10, QLatin1Char('0'));
+        QVERIFY(q.next());
+        m_savedBatch = QStringLiteral("%1").arg(server::toInteger(q.value(0)), 7, 10, QLatin1Char('0'));
         q.finish();
         QVERIFY(listen(0));
+        m_relay = std::make_unique<Relay>(m_port);
 
         ShellOptions options;
-        options.server = QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_port));
+        options.server = QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_relay->port()));
         options.user = QStringLiteral("demo");
         options.pluginDir = QStringLiteral(TAVRO_PLUGIN_DIR);
         options.timeoutMs = 3000;
@@ -112,9 +185,90 @@ private slots:
         QVERIFY(status()->text().startsWith("Displaying"));
     }
 
+    void shouldEndWhatIsOutstandingWhenTheServerStops_data()
+    {
+        QTest::addColumn<Outstanding>("request");
+        QTest::newRow("search") << Outstanding::Search;
+        QTest::newRow("receipt detail") << Outstanding::ReceiptDetail;
+        QTest::newRow("close waiting for its save") << Outstanding::CloseDocumentWait;
+    }
+
+    // The server's answer is held back, the server stops: the request ends through the time-out
+    // path at once, nothing waits for the full time-out, and the screen searches again once the
+    // server is back.
+    void shouldEndWhatIsOutstandingWhenTheServerStops()
+    {
+        QFETCH(Outstanding, request);
+        if (!m_shell->mainWindow()->activeDocumentWindow())
+            m_shell->mainWindow()->openDocument();
+        search(request == Outstanding::CloseDocumentWait ? m_savedBatch : m_batch);
+        QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 10000);
+        if (request == Outstanding::CloseDocumentWait) {
+            // A number for the batch makes the screen hold unsaved work.
+            auto* box = control<QAbstractButton>("mChkNbr");
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            const QRegularExpression number(QStringLiteral("^\\d{7}-\\d$"));
+            auto* label = control<QLabel>("mLblDataCnfrmPymt_4");
+            QTRY_VERIFY_WITH_TIMEOUT(number.match(label->text()).hasMatch() && label->text() != "0000000-0",
+                                     10000);
+            QTRY_VERIFY(!outstanding());
+        }
+
+        m_relay->hold(true);
+        QElapsedTimer clock;
+        std::shared_ptr<test::SeenBox> box;
+        auto stopServer = [&] {
+            box = test::answerNextBox(QStringLiteral("OK"), 6000);
+            clock.start();
+            m_server.reset();
+        };
+        QPointer<DocumentWindow> window = m_shell->mainWindow()->activeDocumentWindow();
+        if (request == Outstanding::CloseDocumentWait) {
+            // The close waits inside the toolbar call: the server stops once the save is out.
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, this, [&] {
+                if (outstanding() && m_server) {
+                    watch.stop();
+                    stopServer();
+                }
+            });
+            watch.start(20);
+            const auto save = test::answerNextBox(QStringLiteral("Yes"));
+            m_shell->mainWindow()->toolbarAction(12)->trigger();
+            QVERIFY(save->answered);
+            QVERIFY(!m_server);
+            // A save that timed out is no refusal: the window closes.
+            QTRY_VERIFY(window.isNull());
+        } else {
+            if (request == Outstanding::Search) {
+                search();
+            } else {
+                QVERIFY(ScreenDriver(document()).selectRow(0));
+                QTest::mouseClick(control<QAbstractButton>("mCmdCnfrmPymt_2"), Qt::LeftButton);
+            }
+            QVERIFY(outstanding());
+            stopServer();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(status()->text(), QStringLiteral("Search timed out"), 3000);
+        QVERIFY(clock.elapsed() < 3000); // well within the request time-out
+        QTRY_VERIFY(box->answered);
+        QCOMPARE(box->text, QStringLiteral("The connection to the server was lost."));
+        QVERIFY(!outstanding());
+        QVERIFY(!QApplication::activeModalWidget()); // no detail form came up
+
+        m_relay->hold(false);
+        QVERIFY(listen(m_port));
+        QTRY_VERIFY_WITH_TIMEOUT(status()->sourceText().contains("signed in as demo"), 10000);
+        if (!m_shell->mainWindow()->activeDocumentWindow())
+            m_shell->mainWindow()->openDocument();
+        search();
+        QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 10000);
+    }
+
     void cleanupTestCase()
     {
         m_shell.reset();
+        m_relay.reset();
         m_server.reset();
         m_service.reset();
     }
