@@ -5,10 +5,11 @@
 #include "controls/SSOleDBGrid.h"
 #include "controls/SSOption.h"
 #include "controls/TextBox.h"
+#include "protocol/DataSetLayouts.h"
 #include "runtime/ClassicError.h"
 
-#include <QLineEdit>
 #include <QTest>
+#include <utility>
 
 namespace tavro::test {
 
@@ -40,38 +41,21 @@ protocol::Money money(const QString& text)
 
 protocol::DataSet receiptSet(const QList<ReceiptRecord>& records)
 {
-    protocol::DataSet set;
-    set.fields = {{QStringLiteral("RCPT_NBR"), protocol::FieldType::Text},
-                  {QStringLiteral("RCPT_DT"), protocol::FieldType::Date},
-                  {QStringLiteral("RCPT_AMT"), protocol::FieldType::Currency},
-                  {QStringLiteral("CNFRMTN_NBR"), protocol::FieldType::Text},
-                  {QStringLiteral("ISS_OFCR_ID"), protocol::FieldType::Long},
-                  {QStringLiteral("ENTR_OFCR_ID"), protocol::FieldType::Long}};
-    for (const ReceiptRecord& r : records)
-        set.records.append({r.number, r.date, r.amount, r.confirmation, r.issuingOfficer, r.enteringOfficer});
+    protocol::DataSet set{protocol::receiptFields(), {}};
+    for (const ReceiptRecord& r : records) // the batch number is not read from a search reply
+        set.records.append(
+            {r.number, r.date, r.amount, r.confirmation, r.issuingOfficer, r.enteringOfficer, {}});
     return set;
 }
 
 protocol::DataSet confirmationSet(const protocol::Value& comment)
 {
-    protocol::DataSet set = emptyConfirmationSet();
-    set.records.append({comment});
-    return set;
-}
-
-protocol::DataSet emptyConfirmationSet()
-{
-    protocol::DataSet set;
-    set.fields = {{QStringLiteral("DLY_RCPT_CMMT_TXT"), protocol::FieldType::Text}};
-    return set;
+    return {{{QStringLiteral("DLY_RCPT_CMMT_TXT"), protocol::FieldType::Text}}, {{comment}}};
 }
 
 protocol::DataSet reqSet(const protocol::Value& number)
 {
-    protocol::DataSet set;
-    set.fields = {{QStringLiteral("F"), protocol::FieldType::Long}};
-    set.records.append({number});
-    return set;
+    return {{{QStringLiteral("F"), protocol::FieldType::Long}}, {{number}}};
 }
 
 DocumentFixture::DocumentFixture(const QString& tag, const QString& title)
@@ -109,7 +93,7 @@ void DocumentFixture::clickLeftEdge(QWidget* widget)
 
 void DocumentFixture::clickCommand(int index)
 {
-    QWidget* button = child(QStringLiteral("mCmdCnfrmPymt_%1").arg(index));
+    auto* button = document->findChild<QWidget*>(QStringLiteral("mCmdCnfrmPymt_%1").arg(index));
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
@@ -124,15 +108,6 @@ void DocumentFixture::selectCode(const QString& code)
         }
     }
     qWarning("DocumentFixture: no code \"%s\" in the list", qPrintable(code));
-}
-
-void DocumentFixture::typeNumber(const QString& text)
-{
-    auto* editor = document->mTxtCnfrmPymt->findChild<QLineEdit*>();
-    editor->setFocus();
-    editor->selectAll();
-    QTest::keyClick(editor, Qt::Key_Delete);
-    QTest::keyClicks(editor, text);
 }
 
 void DocumentFixture::search(const QString& code, const QString& number)
@@ -164,10 +139,9 @@ void DocumentFixture::loadBatch(const QList<ReceiptRecord>& receipts, const prot
 
 void FailingStatusService::check(const QString& entry)
 {
-    if (failOn.isEmpty() || !entry.startsWith(failOn) || (failures > 0 && !failAlways))
+    if (failOn.isEmpty() || !entry.startsWith(failOn) || std::exchange(m_failed, true))
         return;
-    ++failures;
-    raiseError(errorNumber, errorText);
+    raiseError(440, errorText);
 }
 
 void FailingStatusService::ShowStatus(const QString& text)
@@ -192,75 +166,6 @@ void FailingStatusService::SetReady(bool ready)
 {
     m_inner.SetReady(ready);
     check(CallLog::call("SetReady", {CallLog::arg(ready)}));
-}
-
-void FailingFieldUtility::check(const QString& entry)
-{
-    if (failOn.isEmpty() || !entry.startsWith(failOn) || (failures > 0 && !failAlways))
-        return;
-    ++failures;
-    raiseError(errorNumber, errorText);
-}
-
-void FailingFieldUtility::HighlightControl(QWidget* control)
-{
-    m_inner.HighlightControl(control);
-    check(CallLog::call("HighlightControl", {CallLog::arg(control)}));
-}
-
-void FailingFieldUtility::ClearHighlight(QWidget* control)
-{
-    m_inner.ClearHighlight(control);
-    check(CallLog::call("ClearHighlight", {CallLog::arg(control)}));
-}
-
-void FailingFieldUtility::SetupForm(QWidget* form)
-{
-    m_inner.SetupForm(form);
-    check(CallLog::call("SetupForm", {CallLog::arg(form)}));
-}
-
-bool FailingFieldUtility::ValidateNumber(const QString& type, QString& number, QString& message)
-{
-    check(CallLog::call("ValidateNumber", {type, number}));
-    return m_inner.ValidateNumber(type, number, message);
-}
-
-int FailingFieldUtility::CheckDigit(const QString& sevenDigits)
-{
-    check(CallLog::call("CheckDigit", {sevenDigits}));
-    return m_inner.CheckDigit(sevenDigits);
-}
-
-QString FailingFieldUtility::RequestFormNumber(const QString& type, const QString& documentName,
-                                               FormNumberCollection*& ready)
-{
-    check(CallLog::call("RequestFormNumber", {type, documentName}));
-    return m_inner.RequestFormNumber(type, documentName, ready);
-}
-
-bool FailingFieldUtility::FilterKey(const QString& type, TextBox* box, int& keyAscii)
-{
-    check(CallLog::call("FilterKey", {type, CallLog::arg(keyAscii)}));
-    return m_inner.FilterKey(type, box, keyAscii);
-}
-
-QString FailingFieldUtility::CheckReplyErrors(const QString& documentName, const QString& label, int flags)
-{
-    check(CallLog::call("CheckReplyErrors", {documentName, label, CallLog::arg(flags)}));
-    return m_inner.CheckReplyErrors(documentName, label, flags);
-}
-
-QString FailingFieldUtility::GetOfficerName(qint32 officerId, int flags)
-{
-    check(CallLog::call("GetOfficerName", {CallLog::arg(officerId), CallLog::arg(flags)}));
-    return m_inner.GetOfficerName(officerId, flags);
-}
-
-QString FailingFieldUtility::GetCodeDescription(const QString& code, const QString& table)
-{
-    check(CallLog::call("GetCodeDescription", {code, table}));
-    return m_inner.GetCodeDescription(code, table);
 }
 
 QString gridCell(SSOleDBGrid& grid, int row, const QString& column)
