@@ -102,34 +102,22 @@ private slots:
         QTest::addColumn<QString>("code");
         const QByteArray request =
             R"({"type":"request","key":"K","requester":"R","userId":"u","version":"5.1")";
-        const auto field = [](const char* fields, const char* records) {
-            return requestFrame(QByteArray(R"({"S":{"fields":[)") + fields + R"(],"records":[)" + records +
-                                "]}}");
-        };
         // clang-format off
         QTest::newRow("empty") << QByteArray() << errc::BadJson;
         QTest::newRow("truncated") << QByteArray(R"({"type":"login","user":"a")") << errc::BadJson;
-        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\"type\":\"ping\"}") << errc::BadJson;
         QTest::newRow("raw NUL") << QByteArray("{\"type\":\"ping\"}\0", 16) << errc::BadJson;
         QTest::newRow("NUL in string") << QByteArray(R"({"type":"login","user":"a\u0000b","password":""})") << errc::BadValue;
         QTest::newRow("lone surrogate") << QByteArray(R"({"type":"login","user":"\ud800","password":""})") << errc::BadEncoding;
-        QTest::newRow("invalid utf-8") << QByteArray("{\"type\":\"login\",\"user\":\"\xff\",\"password\":\"\"}") << errc::BadEncoding;
         QTest::newRow("no type") << QByteArray(R"({"user":"a"})") << errc::MissingMember;
         QTest::newRow("type case") << QByteArray(R"({"type":"LOGIN","user":"a","password":"b"})") << errc::UnknownType;
-        QTest::newRow("login password null") << QByteArray(R"({"type":"login","user":"a","password":null})") << errc::WrongType;
         QTest::newRow("request code unknown") << request + R"(,"requestCode":64})" << errc::UnknownRequestCode;
-        QTest::newRow("request code huge") << request + R"(,"requestCode":99999999999999999999999})" << errc::WrongType;
-        QTest::newRow("field twice") << field(R"({"name":"A","type":"text"},{"name":"A","type":"long"})", "") << errc::BadValue;
-        QTest::newRow("record too short") << field(R"({"name":"A","type":"text"},{"name":"B","type":"text"})", R"(["x"])") << errc::BadValue;
+        QTest::newRow("field twice") << requestFrame(R"({"S":{"fields":[{"name":"A","type":"text"},{"name":"A","type":"long"}],"records":[]}})") << errc::BadValue;
         QTest::newRow("long beyond int64") << oneValue("long", "9223372036854775808") << errc::WrongType;
         QTest::newRow("currency five decimals") << oneValue("currency", "\"0.00001\"") << errc::BadValue;
-        QTest::newRow("date us order") << oneValue("date", "\"01-26-2005\"") << errc::BadValue;
         QTest::newRow("deep nesting in criteria")
             << request + ",\"requestCode\":63,\"criteria\":" + QByteArray(500, '[') + QByteArray(500, ']') + "}" << errc::WrongType;
         QTest::newRow("nesting beyond the reader")
             << "{\"type\":\"ping\",\"key\":" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}" << errc::BadJson;
-        QTest::newRow("reference officer key padded")
-            << QByteArray(R"({"type":"reference","codeTables":{},"officers":{"012":"x"}})") << errc::BadValue;
         // clang-format on
     }
     void shouldRefuseHostileFrames()
@@ -142,15 +130,6 @@ private slots:
         QVERIFY(!result.error.text.isEmpty());
     }
 
-    void shouldKeepTheKeyOfARefusedRequest()
-    {
-        const DecodeResult result = decode(oneValue("long", "\"x\""));
-        QVERIFY(!result.message);
-        QCOMPARE(result.requestKey, QString("K"));
-        QCOMPARE(result.requester, QString("R"));
-        QVERIFY2(result.error.text.contains("S.records[0][0] (V)"), qPrintable(result.error.text));
-    }
-
     void shouldAcceptValuesAtTheirLimits_data()
     {
         QTest::addColumn<QByteArray>("frame");
@@ -158,11 +137,8 @@ private slots:
         // clang-format off
         QTest::newRow("long max") << oneValue("long", "9223372036854775807") << Value(Int64Max);
         QTest::newRow("long min") << oneValue("long", "-9223372036854775808") << Value(Int64Min);
-        QTest::newRow("long written 7.0") << oneValue("long", "7.0") << Value(qint64(7));
-        QTest::newRow("double exponent") << oneValue("double", "-1.5e-3") << Value(-0.0015);
         QTest::newRow("currency min") << oneValue("currency", "\"-922337203685477.5808\"") << Value(Money{Int64Min});
         QTest::newRow("date leap day") << oneValue("date", "\"2004-02-29\"") << Value(QDate(2004, 2, 29));
-        QTest::newRow("null currency") << oneValue("currency", "null") << Value();
         QTest::newRow("escapes in text") << oneValue("text", "\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\"")
                                          << Value(QString::fromUtf8("\"\\/\b\f\n\r\t\u00e9\U0001F600"));
         // clang-format on
@@ -176,34 +152,6 @@ private slots:
         QVERIFY(std::get<Request>(*result.message).dataSets["S"].value(0, "V") == expected);
     }
 
-    void moneyTextShouldBeExact_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<qint64>("units");
-        QTest::addColumn<QString>("canonical");
-        QTest::newRow("minus zero") << "-0.0" << true << qint64(0) << "0";
-        QTest::newRow("trailing zeros") << "12.5000" << true << qint64(125000) << "12.5";
-        QTest::newRow("max") << "922337203685477.5807" << true << Int64Max << "922337203685477.5807";
-        QTest::newRow("above max") << "922337203685477.5808" << false << qint64(0) << "";
-        QTest::newRow("below min") << "-922337203685477.5809" << false << qint64(0) << "";
-        QTest::newRow("no decimals after dot") << "5." << false << qint64(0) << "";
-        QTest::newRow("comma decimal") << "5,5" << false << qint64(0) << "";
-    }
-    void moneyTextShouldBeExact()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QFETCH(qint64, units);
-        QFETCH(QString, canonical);
-        const auto money = moneyFromText(text);
-        QCOMPARE(money.has_value(), valid);
-        if (valid) {
-            QCOMPARE(money->units, units);
-            QCOMPARE(moneyToText(*money), canonical);
-        }
-    }
-
     void frameSizeLimitShouldBeExact()
     {
         const QByteArray head = "{\"type\":\"login\",\"user\":\"u\",\"password\":\"";
@@ -215,16 +163,6 @@ private slots:
         const DecodeResult over = decode(atLimit);
         QVERIFY(!over.message);
         QCOMPARE(over.error.code, QString(errc::TooLarge));
-    }
-
-    void everyTruncationShouldBeRefused()
-    {
-        const QByteArray frame = encode(sampleRequest());
-        for (qsizetype n = 0; n < frame.size(); ++n) {
-            const DecodeResult result = decode(frame.left(n));
-            QVERIFY2(!result.message, frame.left(n).constData());
-            QVERIFY(!result.error.code.isEmpty());
-        }
     }
 };
 
