@@ -24,10 +24,9 @@ inline std::shared_ptr<SeenBox> answerNextBox(const QString& button, int patienc
 {
     auto seen = std::make_shared<SeenBox>();
     auto* timer = new QTimer;
-    timer->setInterval(20);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, button, seen, clock, patienceMs] {
+    QObject::connect(timer, &QTimer::timeout, [=] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box && clock->elapsed() <= patienceMs)
             return;
@@ -35,10 +34,8 @@ inline std::shared_ptr<SeenBox> answerNextBox(const QString& button, int patienc
         timer->deleteLater();
         if (!box)
             return;
-        seen->text = box->text();
-        seen->title = box->windowTitle();
-        const auto buttons = box->buttons();
-        for (QAbstractButton* b : buttons) {
+        *seen = {box->text(), box->windowTitle(), false};
+        for (QAbstractButton* b : box->buttons()) {
             if (b->text().remove(u'&') == button) {
                 seen->answered = true;
                 return b->click();
@@ -46,7 +43,7 @@ inline std::shared_ptr<SeenBox> answerNextBox(const QString& button, int patienc
         }
         box->reject();
     });
-    timer->start();
+    timer->start(20);
     return seen;
 }
 

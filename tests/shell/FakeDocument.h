@@ -18,7 +18,7 @@ public:
     }
 
     QWidget* documentWidget() override { return this; }
-    bool DataChanged() override { return record("DataChanged"), changed; }
+    bool DataChanged() override { return record("DataChanged"), false; }
     void ClearData() override { record("ClearData"); }
     void FileNew() override { record("FileNew"); }
     void BeforeUnload() override { record("BeforeUnload"); }
@@ -34,16 +34,6 @@ public:
     }
     void SaveData() override { record("SaveData"); }
 
-    /// The Tag of the nearest enclosing widget that has one, as a document finds its host window.
-    QString hostTag() const
-    {
-        for (const QWidget* w = parentWidget(); w; w = w->parentWidget())
-            if (w->property("Tag").isValid())
-                return w->property("Tag").toString();
-        return {};
-    }
-
-    bool changed = false;
     bool needSaveAnswer = false;
     bool mayClose = true;
     std::function<void()> whileClosing;

@@ -27,20 +27,9 @@ private slots:
                                 << QString(database);
         };
         row("nothing: embedded, 30 s", {}, {}, "", "", 30000, "");
-        row("server on the command line", {"--server", "wss://tavro.example:443"}, {}, "",
-            "wss://tavro.example:443", 30000, "");
-        row("server from the settings", {}, {{"server", "ws://backend:9000"}}, "", "ws://backend:9000", 30000,
-            "");
         row("command line beats the settings", {"--server", "ws://a:1", "--timeout", "500"},
             {{"server", "ws://b:2"}, {"timeoutMs", 9000}}, "", "ws://a:1", 500, "");
-        row("time-out from the settings", {}, {{"timeoutMs", "1500"}}, "", "", 1500, "");
-        row("database for the embedded back end", {"--db", "/tmp/x.sqlite"}, {}, "", "", 30000,
-            "/tmp/x.sqlite");
         row("http is not a WebSocket", {"--server", "http://host:80"}, {}, "ws://host:port", "", 0, "");
-        row("server without port", {"--server", "ws://host"}, {}, "ws://host:port", "", 0, "");
-        row("bad server in the settings", {}, {{"server", "backend:9000"}}, "backend:9000", "", 0, "");
-        row("zero time-out", {"--timeout", "0"}, {}, "time-out", "", 0, "");
-        row("time-out with unit", {"--timeout", "5s"}, {}, "\"5s\"", "", 0, "");
         row("database with a remote server", {"--server", "ws://a:1", "--db", "/tmp/x.sqlite"}, {}, "--db",
             "", 0, "");
         row("batch that is not a number", {"--batch", "12a"}, {}, "\"12a\"", "", 0, "");
