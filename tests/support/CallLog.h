@@ -9,9 +9,7 @@ class QWidget;
 
 namespace tavro::test {
 
-/// \brief One log of calls shared by every fake of a test, so a test can check their
-/// order across services.
-///
+/// One log of calls shared by every fake of a test, so a test can check their order across services.
 /// Entries read like the call: "EnableToolbarButton(7,false,TAG)", "MsgBox(Save changes?,35,Title)".
 /// Texts are written as they are (no quotes); widgets by object name; Booleans as true/false.
 class CallLog
@@ -21,8 +19,6 @@ public:
     void add(const char* name, std::initializer_list<QString> arguments) { add(call(name, arguments)); }
 
     const QStringList& entries() const { return m_entries; }
-    /// Every entry so far, and forgets them (to check one step of a test at a time).
-    QStringList take() { return std::exchange(m_entries, {}); }
     void clear() { m_entries.clear(); }
 
     /// Entries that begin with \a prefix ("ShowStatus(" finds every status text).

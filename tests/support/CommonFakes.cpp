@@ -15,7 +15,6 @@ void RecordingStatusService::ShowStatus(const QString& text)
 
 void RecordingStatusService::ShowWarning(const QString& text)
 {
-    lastWarning = text;
     m_log.add("ShowWarning", {text});
 }
 
@@ -89,32 +88,24 @@ QString RecordingFieldUtility::RequestFormNumber(const QString& type, const QStr
 bool RecordingFieldUtility::FilterKey(const QString& type, TextBox* box, int& keyAscii)
 {
     const QString current = box ? box->Text() : QString();
-    const bool accepted =
-        filterKey ? filterKey(type, current, keyAscii) : protocol::acceptsKey(type, current, QChar(keyAscii));
+    const bool accepted = protocol::acceptsKey(type, current, QChar(keyAscii));
     m_log.add("FilterKey", {type, CallLog::arg(keyAscii), CallLog::arg(accepted)});
     return accepted;
 }
 
 QString RecordingFieldUtility::CheckReplyErrors(const QString& documentName, const QString& label, int flags)
 {
-    QString text;
-    if (replyErrors) {
-        text = *replyErrors;
-    } else {
-        QStringList texts;
-        for (const protocol::ReplyError& error : ReplyStore::instance().latestErrors(documentName))
-            texts.append(error.text.trimmed().isEmpty() ? error.code : error.text);
-        text = texts.join(u'\n');
-    }
+    QStringList texts;
+    for (const protocol::ReplyError& error : ReplyStore::instance().latestErrors(documentName))
+        texts.append(error.text.trimmed().isEmpty() ? error.code : error.text);
     m_log.add("CheckReplyErrors", {documentName, label, CallLog::arg(flags)});
-    return text;
+    return texts.join(u'\n');
 }
 
 QString RecordingFieldUtility::GetOfficerName(qint32 officerId, int flags)
 {
     m_log.add("GetOfficerName", {CallLog::arg(officerId), CallLog::arg(flags)});
-    const auto it = officerNames.constFind(officerId);
-    return it != officerNames.cend() ? *it : ReferenceData::instance().officerName(officerId);
+    return ReferenceData::instance().officerName(officerId);
 }
 
 QString RecordingFieldUtility::GetCodeDescription(const QString& code, const QString& table)
@@ -134,9 +125,9 @@ FakeUserProfile::FakeUserProfile()
 }
 
 void RecordingErrorReporter::Report(const QString& message, const QString& appText, const QString& label,
-                                    const QVariant& fourth)
+                                    const QVariant&)
 {
-    reports.append({message, appText, label, fourth});
+    reports.append({message, appText, label});
     m_log.add("Report", {message, appText, label});
 }
 

@@ -30,7 +30,6 @@ public:
     void SetReady(bool ready) override;
 
     QString lastStatus;
-    QString lastWarning;
     std::optional<bool> ready;
     /// The last state given to \a button of \a hostTag, nullopt when it was never switched.
     std::optional<bool> buttonEnabled(int button, const QString& hostTag) const;
@@ -40,12 +39,10 @@ private:
     QMap<std::pair<QString, int>, bool> m_buttons;
 };
 
-/// \brief Records every field-utility call, with scripted answers.
-///
-/// Defaults: number rules, reply errors and look-ups behave like the real ones (the
-/// shared number rules, ReplyStore, ReferenceData), so a test only scripts what it is
-/// about. RequestFormNumber does not send anything: it answers "FORM-1", "FORM-2", ...
-/// (or formNumberKey) and hands out readyNumbers when there are any.
+/// Records every field-utility call, with scripted answers. Defaults: number rules, reply errors and look-ups
+/// behave like the real ones (the shared number rules, ReplyStore, ReferenceData), so a test only scripts
+/// what it is about. RequestFormNumber does not send anything: it answers "FORM-1", "FORM-2", ... (or
+/// formNumberKey) and hands out readyNumbers when there are any.
 class RecordingFieldUtility final : public FieldUtility
 {
 public:
@@ -68,16 +65,12 @@ public:
     // Scripts; an empty function keeps the default.
     std::function<bool(const QString& type, const QString& number, QString& message)> validateNumber;
     std::function<int(const QString& sevenDigits)> checkDigit;
-    std::function<bool(const QString& type, const QString& currentText, int keyAscii)> filterKey;
     /// The key RequestFormNumber returns; empty: "FORM-<n>".
     std::optional<QString> formNumberKey;
     /// Numbers RequestFormNumber hands out at once; empty: none (ready is nullptr).
     QStringList readyNumbers;
-    /// The text CheckReplyErrors returns; nullopt: the latest reply's errors from ReplyStore.
-    std::optional<QString> replyErrors;
-    /// Officer names and code descriptions; what is not here is looked up in ReferenceData.
-    QHash<qint32, QString> officerNames;
-    QHash<QString, QString> codeDescriptions; ///< key: table + "/" + code
+    /// Code descriptions (key: table + "/" + code); what is not here is looked up in ReferenceData.
+    QHash<QString, QString> codeDescriptions;
 
 private:
     CallLog& m_log;
@@ -113,13 +106,11 @@ public:
         QString message;
         QString appText;
         QString label;
-        QVariant fourth;
     };
     void Report(const QString& message, const QString& appText, const QString& label,
                 const QVariant& fourth = {}) override;
 
     QList<Entry> reports;
-    /// The labels reported, in order.
     QStringList labels() const;
 
 private:

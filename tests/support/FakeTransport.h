@@ -8,10 +8,8 @@
 
 namespace tavro::test {
 
-/// \brief A transport that captures what is sent and lets the test answer by hand.
-///
-/// Replies are delivered at once (on the calling thread), so the document's DataReady
-/// handler has run when deliverReply() returns.
+/// A transport that captures what is sent and lets the test answer by hand. Replies are delivered at once (on
+/// the calling thread), so the document's DataReady handler has run when deliverReply() returns.
 class FakeTransport final : public MessageTransport
 {
     Q_OBJECT
@@ -26,7 +24,6 @@ public:
     /// The last request with \a requestCode, nullptr when none.
     const protocol::Request* lastRequest(int requestCode) const;
 
-    /// Delivers \a reply as it is.
     void deliverReply(const protocol::Reply& reply);
     /// Delivers a reply to the sent request \a key (its requester filled in).
     void deliverReply(const QString& key, const QMap<QString, protocol::DataSet>& dataSets,

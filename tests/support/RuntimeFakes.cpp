@@ -4,7 +4,8 @@
 
 namespace tavro::test {
 
-int ScriptedMessageBox::firstButton(int style)
+namespace {
+int firstButton(int style)
 {
     switch (style & 7) {
     case vb::vbAbortRetryIgnore:
@@ -18,6 +19,7 @@ int ScriptedMessageBox::firstButton(int style)
         return vb::vbOK;
     }
 }
+} // namespace
 
 int ScriptedMessageBox::MsgBox(const QString& prompt, int style, const QString& title)
 {

@@ -12,9 +12,8 @@
 
 namespace tavro::test {
 
-/// \brief Answers message boxes from a queue and records each one.
-///
-/// With the queue empty a box is answered with its first button (OK, Yes, Abort, Retry).
+/// Answers message boxes from a queue and records each one. With the queue empty a box is answered with its
+/// first button (OK, Yes, Abort, Retry).
 class ScriptedMessageBox final : public MessageBox
 {
 public:
@@ -31,9 +30,6 @@ public:
     };
     QQueue<int> answers;
     QList<Shown> shown;
-
-    /// The answer of the first button of a box of \a style.
-    static int firstButton(int style);
 
 private:
     CallLog& m_log;
@@ -55,7 +51,6 @@ private:
     int m_pointer = vb::vbDefault;
 };
 
-/// Counts beeps ("Beep()").
 class RecordingBeeper final : public Beeper
 {
 public:
@@ -67,11 +62,9 @@ private:
     CallLog& m_log;
 };
 
-/// \brief Records DoEvents and Sleep and runs a callback on each, so a test can
-/// deliver a reply while the document waits. Nothing really sleeps.
-///
-/// A document that waits forever would hang the test: after maxWaits calls the pump
-/// throws, which the document's trap turns into a reported error the test can see.
+/// Records DoEvents and Sleep and runs a callback on each, so a test can deliver a reply while the
+/// document waits. Nothing really sleeps. A document that waits forever would hang the test: after maxWaits
+/// calls the pump throws, which the document's trap turns into a reported error the test can see.
 class FakeEventPump final : public EventPump
 {
 public:

@@ -12,19 +12,9 @@
 
 namespace tavro::test {
 
-/// \brief Every process-wide service replaced by a fake for one test function.
-///
-/// One call log records the calls of all of them in order. The message service gets a
-/// FakeTransport; the reply store and reference data are fresh and empty. Everything is
-/// put back when the environment goes out of scope.
-/// \code
-/// TestEnvironment env;
-/// env.messageBox.answers.enqueue(vb::vbNo);
-/// document.SaveData();
-/// const protocol::Request& sent = env.transport().lastRequest();
-/// env.transport().deliverReply(sent.key, {{"RECEIPT", receipts}});
-/// QVERIFY(env.log.containsInOrder({"SetReady(false)", "Send(72,TAVRO_CnfrmPymt)"}));
-/// \endcode
+/// \brief Every process-wide service replaced by a fake for one test function, all recording into
+/// one call log. The message service gets a FakeTransport; the reply store and reference data are
+/// fresh and empty. Everything is put back when the environment goes out of scope.
 class TestEnvironment
 {
 public:
