@@ -9,27 +9,67 @@
 #include <QLoggingCategory>
 #include <QSqlError>
 #include <QThread>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcDatabase, "tavro.server.db")
 
 namespace tavro::server {
 
+namespace detail {
+
+struct Statement
+{
+    QSqlQuery query;
+    // How many values the first successful execution bound: every later one must bind as many, or
+    // it would run with values left from the one before.
+    int parameters = -1;
+    bool prepared = false;
+    QString error;
+    // Taken by a live Query; a second Query of the same text prepares its own.
+    bool busy = false;
+};
+
+// The statements prepared on one connection. Only the connection's thread uses it, except a
+// Database being destroyed, when no thread may use the connection any more.
+struct StatementCache
+{
+    QHash<QString, std::shared_ptr<Statement>> statements;
+};
+
+} // namespace detail
+
+using detail::Statement;
+using detail::StatementCache;
+
 namespace {
+
+// The texts are the program's own and few; this only bounds a caller that builds texts freely.
+constexpr qsizetype MaxKeptStatements = 256;
 
 std::atomic<quint64> nextDatabaseId{1};
 std::atomic<quint64> nextConnectionId{1};
 
-// The connections this thread opened, by Database id; they are closed when the thread ends, unless
-// their Database closed them first.
+// Removes the connection \a name, then the statements kept for it. In that order a statement finds
+// its driver gone and does not talk to the store: a PostgreSQL statement would otherwise send
+// DEALLOCATE, from whatever thread this runs on, over a connection perhaps being torn down.
+void closeConnection(const QString& name, StatementCache* cache)
+{
+    if (QSqlDatabase::contains(name))
+        QSqlDatabase::removeDatabase(name);
+    if (cache)
+        cache->statements.clear();
+}
+
+// The connections this thread opened, by Database id, and the statements kept for each, by
+// connection name; they are closed when the thread ends, unless their Database closed them first.
 struct ThreadConnections
 {
     QHash<quint64, QString> names;
+    QHash<QString, std::shared_ptr<detail::StatementCache>> caches;
     ~ThreadConnections()
     {
-        for (const QString& name : std::as_const(names)) {
-            if (QSqlDatabase::contains(name))
-                QSqlDatabase::removeDatabase(name);
-        }
+        for (const QString& name : std::as_const(names))
+            closeConnection(name, caches.value(name).get());
     }
 };
 
@@ -98,6 +138,76 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
+std::shared_ptr<Statement> prepareStatement(const QSqlDatabase& db, const QString& sql)
+{
+    auto statement = std::make_shared<Statement>();
+    statement->query = QSqlQuery(db);
+    statement->query.setForwardOnly(true);
+    statement->prepared = statement->query.prepare(sql);
+    if (!statement->prepared)
+        statement->error = sqlError(statement->query.lastError());
+    return statement;
+}
+
+// A statement of \a sql on \a db: the one kept for this connection when it is free, otherwise a
+// new one, kept when it can be.
+// \a kept tells whether it belongs to the connection's cache and must be given back.
+std::shared_ptr<Statement> takeStatement(const QSqlDatabase& db, const QString& sql, bool* kept, bool* reused)
+{
+    *kept = false;
+    *reused = false;
+    auto& caches = threadConnections().caches;
+    const auto cache = caches.isEmpty() ? caches.cend() : caches.constFind(db.connectionName());
+    if (cache == caches.cend())
+        return prepareStatement(db, sql);
+    auto& statements = (*cache)->statements;
+    if (const auto found = statements.constFind(sql); found != statements.cend()) {
+        Statement& statement = **found;
+        if (statement.busy)
+            return prepareStatement(db, sql);
+        statement.busy = true;
+        *kept = true;
+        *reused = true;
+        return *found;
+    }
+    auto statement = prepareStatement(db, sql);
+    if (statement->prepared && statements.size() < MaxKeptStatements) {
+        statements.insert(sql, statement);
+        statement->busy = true;
+        *kept = true;
+    }
+    return statement;
+}
+
+void giveBack(Statement& statement)
+{
+    statement.query.finish();
+    statement.busy = false;
+}
+
+// Runs BEGIN, COMMIT or ROLLBACK. SQLite keeps them prepared like any statement; PostgreSQL cannot
+// prepare them, and sends the text in one round trip either way.
+bool control(const QSqlDatabase& db, Dialect dialect, const QString& text, QString* why)
+{
+    if (dialect == Dialect::Sqlite) {
+        bool kept = false;
+        bool reused = false;
+        const auto statement = takeStatement(db, text, &kept, &reused);
+        const bool ok = statement->prepared && statement->query.exec();
+        *why = ok                    ? QString()
+               : statement->prepared ? sqlError(statement->query.lastError())
+                                     : statement->error;
+        if (kept)
+            giveBack(*statement);
+        return ok;
+    }
+    QSqlQuery query(db);
+    if (query.exec(text))
+        return true;
+    *why = sqlError(query.lastError());
+    return false;
+}
+
 } // namespace
 
 Database::Database(DatabaseConfig config) : m_config(std::move(config)), m_id(nextDatabaseId++) {}
@@ -106,12 +216,14 @@ Database::~Database()
 {
     // Every thread's connection is closed here, not when its thread ends: a thread pool's threads
     // may outlive the Database, and their connections would keep the store open.
-    threadConnections().names.remove(m_id);
-    const QMutexLocker lock(&m_namesLock);
-    for (const QString& name : std::as_const(m_names)) {
-        if (QSqlDatabase::contains(name))
-            QSqlDatabase::removeDatabase(name);
+    auto& mine = threadConnections();
+    if (const auto it = mine.names.constFind(m_id); it != mine.names.cend()) {
+        mine.caches.remove(*it);
+        mine.names.erase(it);
     }
+    const QMutexLocker lock(&m_namesLock);
+    for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it)
+        closeConnection(it.key(), it->get());
 }
 
 std::optional<QSqlDatabase> Database::connection(QString* error) const
@@ -123,9 +235,12 @@ std::optional<QSqlDatabase> Database::connection(QString* error) const
             return db;
         const QString stale = *it;
         names.remove(m_id);
-        QSqlDatabase::removeDatabase(stale);
-        const QMutexLocker lock(&m_namesLock);
-        m_names.removeAll(stale);
+        const auto cache = threadConnections().caches.take(stale);
+        {
+            const QMutexLocker lock(&m_namesLock);
+            m_connections.remove(stale);
+        }
+        closeConnection(stale, cache.get());
     }
 
     const QString name = QStringLiteral("tavro-server-%1-%2").arg(m_id).arg(nextConnectionId++);
@@ -160,9 +275,11 @@ std::optional<QSqlDatabase> Database::connection(QString* error) const
         }
     }
     names.insert(m_id, name);
+    auto cache = std::make_shared<StatementCache>();
+    threadConnections().caches.insert(name, cache);
     {
         const QMutexLocker lock(&m_namesLock);
-        m_names.append(name);
+        m_connections.insert(name, std::move(cache));
     }
     return QSqlDatabase::database(name, false);
 }
@@ -228,29 +345,76 @@ bool Database::migrate(QString* error) const
     return true;
 }
 
-Query::Query(const QSqlDatabase& db, const QString& sql) : m_query(db), m_sql(sql)
+Query::Query(const QSqlDatabase& db, const QString& sql) : m_sql(sql)
 {
-    m_query.setForwardOnly(true);
-    m_prepared = m_query.prepare(sql);
-    if (!m_prepared)
-        m_error = sqlError(m_query.lastError());
+    m_statement = takeStatement(db, sql, &m_cached, &m_reused);
+    if (!m_statement->prepared)
+        m_error = m_statement->error;
+}
+
+Query::~Query()
+{
+    if (m_statement && m_cached)
+        giveBack(*m_statement);
+}
+
+Query::Query(Query&& other) noexcept
+    : m_statement(std::move(other.m_statement)), m_sql(std::move(other.m_sql)),
+      m_error(std::move(other.m_error)), m_nextBinding(other.m_nextBinding), m_cached(other.m_cached),
+      m_reused(other.m_reused)
+{
+    other.m_cached = false;
 }
 
 Query& Query::bind(const QVariant& value)
 {
-    m_query.bindValue(m_nextBinding++, value);
+    m_statement->query.bindValue(m_nextBinding++, value);
     return *this;
 }
 
 bool Query::exec()
 {
-    m_nextBinding = 0;
-    if (m_prepared && m_query.exec())
+    const int bound = std::exchange(m_nextBinding, 0);
+    Statement& statement = *m_statement;
+    if (statement.prepared && statement.parameters >= 0 && bound != statement.parameters) {
+        // What a fresh statement would say; this one still holds the values of its last use.
+        m_error = QStringLiteral("Parameter count mismatch: %1 bound, %2 expected")
+                      .arg(bound)
+                      .arg(statement.parameters);
+    } else if (statement.prepared && statement.query.exec()) {
+        if (statement.parameters < 0)
+            statement.parameters = bound;
         return true;
-    if (m_prepared)
-        m_error = sqlError(m_query.lastError());
+    } else if (statement.prepared) {
+        m_error = sqlError(statement.query.lastError());
+    }
     qCWarning(lcDatabase).noquote() << "Query failed:" << m_error << "in" << m_sql.simplified();
     return false;
+}
+
+bool Query::next()
+{
+    return m_statement->query.next();
+}
+
+void Query::finish()
+{
+    m_statement->query.finish();
+}
+
+QVariant Query::value(int column) const
+{
+    return m_statement->query.value(column);
+}
+
+bool Query::isNull(int column) const
+{
+    return m_statement->query.isNull(column);
+}
+
+int Query::affected() const
+{
+    return m_statement->query.numRowsAffected();
 }
 
 Transaction::Transaction(const QSqlDatabase& db, const Database& database, Mode mode)
@@ -275,10 +439,10 @@ bool Transaction::begin(QString* error)
         m_writers->lock();
         m_locked = true;
     }
-    QSqlQuery query(m_db);
-    if (!query.exec(statement)) {
+    QString why;
+    if (!control(m_db, m_dialect, statement, &why)) {
         release();
-        return fail(error, QStringLiteral("Cannot start a transaction: %1").arg(sqlError(query.lastError())));
+        return fail(error, QStringLiteral("Cannot start a transaction: %1").arg(why));
     }
     m_active = true;
     return true;
@@ -296,10 +460,8 @@ bool Transaction::commit(QString* error)
 {
     if (!m_active)
         return fail(error, QStringLiteral("No transaction to commit"));
-    QSqlQuery query(m_db);
-    const bool ok = query.exec(QStringLiteral("COMMIT"));
-    if (!ok) {
-        const QString why = sqlError(query.lastError());
+    QString why;
+    if (!control(m_db, m_dialect, QStringLiteral("COMMIT"), &why)) {
         rollback();
         return fail(error, QStringLiteral("Cannot commit: %1").arg(why));
     }
@@ -312,9 +474,9 @@ void Transaction::rollback()
 {
     if (m_active) {
         m_active = false;
-        QSqlQuery query(m_db);
-        if (!query.exec(QStringLiteral("ROLLBACK")))
-            qCWarning(lcDatabase).noquote() << "Rollback failed:" << sqlError(query.lastError());
+        QString why;
+        if (!control(m_db, m_dialect, QStringLiteral("ROLLBACK"), &why))
+            qCWarning(lcDatabase).noquote() << "Rollback failed:" << why;
     }
     release();
 }

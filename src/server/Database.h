@@ -2,7 +2,9 @@
 
 #include "server/DatabaseConfig.h"
 
+#include <memory>
 #include <optional>
+#include <QHash>
 #include <QMutex>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -10,6 +12,11 @@
 #include <QVariant>
 
 namespace tavro::server {
+
+namespace detail {
+struct Statement;
+struct StatementCache;
+} // namespace detail
 
 /// \brief The service's store: one connection per thread, opened on first use, and the schema.
 ///
@@ -43,35 +50,49 @@ private:
     // SQLite writers of this process queue here rather than in SQLite's busy handler, which
     // sleeps in steps of up to 100 ms; other processes still meet the busy time-out.
     mutable QMutex m_writers;
-    // Every connection opened for this Database, on whatever thread.
+    // Every connection opened for this Database, on whatever thread, with the statements
+    // prepared on it: they go before their connection does.
     mutable QMutex m_namesLock;
-    mutable QStringList m_names;
+    mutable QHash<QString, std::shared_ptr<detail::StatementCache>> m_connections;
 };
 
 /// \brief A prepared statement with positional parameters whose failures are logged with the SQL.
 ///
-/// Parameters are bound in order before each exec(); the statement can be executed again with
-/// new ones.
+/// Parameters are bound in order before each exec(); those not bound are NULL. The statement can
+/// be executed again with new ones.
+///
+/// On a connection from Database::connection() the statement is prepared once per connection and
+/// text, and kept for the next Query of the same text (a statement in use by another Query is not
+/// shared: that one gets its own). Preparing is a round trip on PostgreSQL and a parse on SQLite.
 class Query
 {
 public:
     Query(const QSqlDatabase& db, const QString& sql);
+    ~Query();
+    Query(Query&& other) noexcept;
+    Query& operator=(Query&&) = delete;
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
     Query& bind(const QVariant& value);
     bool exec();
-    bool next() { return m_query.next(); }
+    bool next();
     /// Ends a statement whose rows are not all read (SQLite will not commit under a running one).
-    void finish() { m_query.finish(); }
-    QVariant value(int column) const { return m_query.value(column); }
-    bool isNull(int column) const { return m_query.isNull(column); }
-    int affected() const { return m_query.numRowsAffected(); }
+    void finish();
+    QVariant value(int column) const;
+    bool isNull(int column) const;
+    int affected() const;
     QString error() const { return m_error; }
+    /// Whether this statement was prepared before, for an earlier Query on the same connection.
+    bool reused() const { return m_reused; }
 
 private:
-    QSqlQuery m_query;
+    std::shared_ptr<detail::Statement> m_statement;
     QString m_sql;
     QString m_error;
     int m_nextBinding = 0;
-    bool m_prepared = false;
+    bool m_cached = false;
+    bool m_reused = false;
 };
 
 /// \brief A transaction that rolls back unless committed.
