@@ -1,5 +1,6 @@
 #include "protocol/Messages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -7,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStringDecoder>
+#include <utility>
 
 namespace tavro::protocol {
 
@@ -142,127 +144,413 @@ std::optional<FieldType> fieldTypeFromName(QStringView name)
 
 namespace {
 
-QJsonValue encodeValue(const Value& value)
+// Qt orders an object's members by code point, QMap its keys by UTF-16 unit; the two differ only
+// where a surrogate pair meets a character from U+E000 up. Calls \a write with each entry of \a map
+// in the object's order.
+template <class Map, class Write> void inObjectOrder(const Map& map, Write write)
 {
-    struct Visitor
-    {
-        QJsonValue operator()(std::monostate) const { return QJsonValue(QJsonValue::Null); }
-        QJsonValue operator()(const QString& text) const { return text; }
-        QJsonValue operator()(qint64 number) const { return number; }
-        QJsonValue operator()(double number) const
-        {
-            return std::isfinite(number) ? QJsonValue(number) : QJsonValue(QJsonValue::Null);
-        }
-        QJsonValue operator()(Money money) const { return moneyToText(money); }
-        QJsonValue operator()(const QDate& date) const
-        {
-            return date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
-        }
-        QJsonValue operator()(bool flag) const { return flag; }
-    };
-    return std::visit(Visitor{}, value);
-}
-
-QJsonObject encodeDataSets(const QMap<QString, DataSet>& dataSets)
-{
-    QJsonObject sets;
-    for (auto it = dataSets.cbegin(); it != dataSets.cend(); ++it) {
-        QJsonArray fields;
-        for (const Field& field : it->fields)
-            fields.append(QJsonObject{{"name", field.name}, {"type", fieldTypeName(field.type)}});
-        QJsonArray records;
-        for (const auto& record : it->records) {
-            QJsonArray values;
-            for (const Value& value : record)
-                values.append(encodeValue(value));
-            records.append(values);
-        }
-        sets.insert(it.key(), QJsonObject{{"fields", fields}, {"records", records}});
+    bool surrogates = false;
+    for (auto it = map.cbegin(); it != map.cend() && !surrogates; ++it) {
+        for (QChar c : it.key())
+            surrogates = surrogates || c.isSurrogate();
     }
-    return sets;
+    if (!surrogates) {
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            write(it);
+        return;
+    }
+    auto rank = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0xE000 ? u - 0x800 : c.isSurrogate() ? u + 0x2000 : u;
+    };
+    QList<typename Map::const_iterator> order;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        order.append(it);
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        return std::lexicographical_compare(a.key().cbegin(), a.key().cend(), b.key().cbegin(),
+                                            b.key().cend(),
+                                            [&](QChar x, QChar y) { return rank(x) < rank(y); });
+    });
+    for (const auto& it : order)
+        write(it);
 }
 
-QJsonObject encodeObject(const Message& message)
+// Writes compact JSON straight into one buffer, byte for byte what QJsonDocument writes for the
+// same object (members in the order of their names, the same escapes and numbers), without
+// building the document first: a search reply is mostly short strings, and the tree of QJsonValues
+// cost more than the search's SQL.
+class JsonWriter
 {
-    struct Visitor
+public:
+    explicit JsonWriter(qsizetype expected) { m_out.reserve(expected); }
+
+    QByteArray take() { return std::move(m_out); }
+
+    void raw(char c) { m_out.append(c); }
+    void raw(const char* text) { m_out.append(text); }
+
+    /// `"name":`; names are the program's own ASCII.
+    void name(const char* name)
     {
-        QJsonObject operator()(const Login& m) const
-        {
-            return {{"type", "login"}, {"user", m.user}, {"password", m.password}};
-        }
-        QJsonObject operator()(const Resume& m) const { return {{"type", "resume"}, {"token", m.token}}; }
-        QJsonObject operator()(const ReferenceRequest&) const { return {{"type", "reference"}}; }
-        QJsonObject operator()(const Ping& m) const { return {{"type", "ping"}, {"key", m.key}}; }
-        QJsonObject operator()(const Request& m) const
-        {
-            QJsonArray criteria;
-            for (const Criterion& c : m.criteria) {
-                criteria.append(QJsonObject{
-                    {"systemName", c.systemName}, {"key", c.key}, {"operator", c.op}, {"value", c.value}});
+        m_out.append('"');
+        m_out.append(name);
+        m_out.append("\":", 2);
+    }
+    void member(const char* name, const QString& text)
+    {
+        this->name(name);
+        string(text);
+    }
+    void member(const char* name, qint64 number)
+    {
+        this->name(name);
+        integer(number);
+    }
+
+    void integer(qint64 number)
+    {
+        char digits[24];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        // Work on the magnitude as unsigned so that the int64 minimum has a positive counterpart.
+        quint64 magnitude = number < 0 ? quint64(0) - quint64(number) : quint64(number);
+        do {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (number < 0)
+            *--p = '-';
+        m_out.append(p, end - p);
+    }
+
+    void floating(double number)
+    {
+        // Rare on the wire; Qt's own writer keeps its rules for integral and non-finite values.
+        const QByteArray written =
+            QJsonDocument(
+                QJsonArray{std::isfinite(number) ? QJsonValue(number) : QJsonValue(QJsonValue::Null)})
+                .toJson(QJsonDocument::Compact);
+        m_out.append(written.constData() + 1, written.size() - 2);
+    }
+
+    void string(QStringView text)
+    {
+        // Each UTF-16 unit becomes at most six bytes ("\u001f", or a lone surrogate's escape).
+        const qsizetype start = m_out.size();
+        m_out.resize(start + 2 + 6 * text.size());
+        char* out = m_out.data() + start;
+        *out++ = '"';
+        const char16_t* p = text.utf16();
+        const char16_t* const end = p + text.size();
+        while (p != end) {
+            const char16_t u = *p++;
+            if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
+                *out++ = char(u);
+            } else if (u < 0x80) {
+                *out++ = '\\';
+                switch (u) {
+                case u'"':
+                    *out++ = '"';
+                    break;
+                case u'\\':
+                    *out++ = '\\';
+                    break;
+                case u'\b':
+                    *out++ = 'b';
+                    break;
+                case u'\f':
+                    *out++ = 'f';
+                    break;
+                case u'\n':
+                    *out++ = 'n';
+                    break;
+                case u'\r':
+                    *out++ = 'r';
+                    break;
+                case u'\t':
+                    *out++ = 't';
+                    break;
+                default:
+                    out = escape(out, u);
+                }
+            } else if (u < 0x800) {
+                *out++ = char(0xC0 | (u >> 6));
+                *out++ = char(0x80 | (u & 0x3F));
+            } else if (!QChar::isSurrogate(u)) {
+                *out++ = char(0xE0 | (u >> 12));
+                *out++ = char(0x80 | ((u >> 6) & 0x3F));
+                *out++ = char(0x80 | (u & 0x3F));
+            } else if (QChar::isHighSurrogate(u) && p != end && QChar::isLowSurrogate(*p)) {
+                const char32_t c = QChar::surrogateToUcs4(u, *p++);
+                *out++ = char(0xF0 | (c >> 18));
+                *out++ = char(0x80 | ((c >> 12) & 0x3F));
+                *out++ = char(0x80 | ((c >> 6) & 0x3F));
+                *out++ = char(0x80 | (c & 0x3F));
+            } else {
+                *out++ = '\\';
+                out = escape(out, u);
             }
-            return {{"type", "request"},
-                    {"key", m.key},
-                    {"requester", m.requester},
-                    {"userId", m.userId},
-                    {"version", m.version},
-                    {"requestCode", m.requestCode},
-                    {"criteria", criteria},
-                    {"dataSets", encodeDataSets(m.dataSets)},
-                    {"options", QJsonArray::fromStringList(m.options)}};
         }
-        QJsonObject operator()(const Session& m) const
+        *out++ = '"';
+        m_out.resize(out - m_out.constData());
+    }
+
+    void value(const Value& value)
+    {
+        struct Visitor
         {
-            const QJsonObject profile{{"UserId", m.profile.userId},
-                                      {"TrpId", m.profile.trpId},
-                                      {"TrpDstrctId", m.profile.trpDstrctId},
-                                      {"OfficerId", m.profile.officerId},
-                                      {"OfficerName", m.profile.officerName}};
-            return {{"type", "session"}, {"token", m.token}, {"profile", profile}};
-        }
-        QJsonObject operator()(const Reference& m) const
-        {
-            QJsonObject tables;
-            for (auto t = m.codeTables.cbegin(); t != m.codeTables.cend(); ++t) {
-                QJsonObject codes;
-                for (auto c = t->cbegin(); c != t->cend(); ++c)
-                    codes.insert(c.key(), c.value());
-                tables.insert(t.key(), codes);
+            JsonWriter& w;
+            void operator()(std::monostate) const { w.raw("null"); }
+            void operator()(const QString& text) const { w.string(text); }
+            void operator()(qint64 number) const { w.integer(number); }
+            void operator()(double number) const { w.floating(number); }
+            void operator()(Money money) const { w.string(moneyToText(money)); }
+            void operator()(const QDate& date) const
+            {
+                if (date.isValid())
+                    w.string(date.toString(Qt::ISODate));
+                else
+                    w.raw("null");
             }
-            QJsonObject officers;
-            for (auto o = m.officers.cbegin(); o != m.officers.cend(); ++o)
-                officers.insert(QString::number(o.key()), o.value());
-            return {{"type", "reference"}, {"codeTables", tables}, {"officers", officers}};
-        }
-        QJsonObject operator()(const Pong& m) const { return {{"type", "pong"}, {"key", m.key}}; }
-        QJsonObject operator()(const Reply& m) const
-        {
-            QJsonArray errors;
-            for (const ReplyError& e : m.errors)
-                errors.append(QJsonObject{{"code", e.code}, {"text", e.text}});
-            return {{"type", "reply"},
-                    {"key", m.key},
-                    {"requester", m.requester},
-                    {"errors", errors},
-                    {"dataSets", encodeDataSets(m.dataSets)}};
-        }
-        QJsonObject operator()(const Error& m) const
-        {
-            return {{"type", "error"}, {"code", m.code}, {"text", m.text}};
-        }
-    };
-    return std::visit(Visitor{}, message);
+            void operator()(bool flag) const { w.raw(flag ? "true" : "false"); }
+        };
+        std::visit(Visitor{*this}, value);
+    }
+
+    void dataSets(const QMap<QString, DataSet>& sets)
+    {
+        raw('{');
+        bool first = true;
+        inObjectOrder(sets, [&](auto it) {
+            if (!std::exchange(first, false))
+                raw(',');
+            string(it.key());
+            raw(":{\"fields\":[");
+            for (qsizetype i = 0; i < it->fields.size(); ++i) {
+                const Field& field = it->fields[i];
+                raw(i ? ",{" : "{");
+                member("name", field.name);
+                raw(',');
+                member("type", fieldTypeName(field.type));
+                raw('}');
+            }
+            raw("],\"records\":[");
+            for (qsizetype r = 0; r < it->records.size(); ++r) {
+                raw(r ? ",[" : "[");
+                const QList<Value>& record = it->records[r];
+                for (qsizetype v = 0; v < record.size(); ++v) {
+                    if (v)
+                        raw(',');
+                    value(record[v]);
+                }
+                raw(']');
+            }
+            raw("]}");
+        });
+        raw('}');
+    }
+
+private:
+    static char* escape(char* out, char16_t u)
+    {
+        static constexpr char Hex[] = "0123456789abcdef";
+        *out++ = 'u';
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *out++ = Hex[(u >> shift) & 0xF];
+        return out;
+    }
+
+    QByteArray m_out;
+};
+
+// A rough size of the frame, so that the buffer is allocated about once.
+qsizetype expectedSize(const QMap<QString, DataSet>& sets)
+{
+    qsizetype values = 0;
+    for (const DataSet& set : sets)
+        values += set.fields.size() * (set.records.size() + 4);
+    return 256 + 12 * values;
 }
+
+// Members are written in the order of their names, as a JSON object keeps them.
+struct EncodeVisitor
+{
+    JsonWriter& w;
+
+    void operator()(const Login& m) const
+    {
+        w.raw('{');
+        w.member("password", m.password);
+        w.raw(",\"type\":\"login\",");
+        w.member("user", m.user);
+        w.raw('}');
+    }
+    void operator()(const Resume& m) const
+    {
+        w.raw('{');
+        w.member("token", m.token);
+        w.raw(",\"type\":\"resume\"}");
+    }
+    void operator()(const ReferenceRequest&) const { w.raw("{\"type\":\"reference\"}"); }
+    void operator()(const Ping& m) const
+    {
+        w.raw('{');
+        w.member("key", m.key);
+        w.raw(",\"type\":\"ping\"}");
+    }
+    void operator()(const Pong& m) const
+    {
+        w.raw('{');
+        w.member("key", m.key);
+        w.raw(",\"type\":\"pong\"}");
+    }
+    void operator()(const Request& m) const
+    {
+        w.raw("{\"criteria\":[");
+        for (qsizetype i = 0; i < m.criteria.size(); ++i) {
+            const Criterion& c = m.criteria[i];
+            w.raw(i ? ",{" : "{");
+            w.member("key", c.key);
+            w.raw(',');
+            w.member("operator", c.op);
+            w.raw(',');
+            w.member("systemName", c.systemName);
+            w.raw(',');
+            w.member("value", c.value);
+            w.raw('}');
+        }
+        w.raw("],");
+        w.name("dataSets");
+        w.dataSets(m.dataSets);
+        w.raw(',');
+        w.member("key", m.key);
+        w.raw(",\"options\":[");
+        for (qsizetype i = 0; i < m.options.size(); ++i) {
+            if (i)
+                w.raw(',');
+            w.string(m.options[i]);
+        }
+        w.raw("],");
+        w.member("requestCode", m.requestCode);
+        w.raw(',');
+        w.member("requester", m.requester);
+        w.raw(",\"type\":\"request\",");
+        w.member("userId", m.userId);
+        w.raw(',');
+        w.member("version", m.version);
+        w.raw('}');
+    }
+    void operator()(const Session& m) const
+    {
+        w.raw("{\"profile\":{");
+        w.member("OfficerId", m.profile.officerId);
+        w.raw(',');
+        w.member("OfficerName", m.profile.officerName);
+        w.raw(',');
+        w.member("TrpDstrctId", m.profile.trpDstrctId);
+        w.raw(',');
+        w.member("TrpId", m.profile.trpId);
+        w.raw(',');
+        w.member("UserId", m.profile.userId);
+        w.raw("},");
+        w.member("token", m.token);
+        w.raw(",\"type\":\"session\"}");
+    }
+    void operator()(const Reference& m) const
+    {
+        w.raw("{\"codeTables\":{");
+        bool firstTable = true;
+        inObjectOrder(m.codeTables, [&](auto t) {
+            if (!std::exchange(firstTable, false))
+                w.raw(',');
+            w.string(t.key());
+            w.raw(":{");
+            bool firstCode = true;
+            inObjectOrder(*t, [&](auto c) {
+                if (!std::exchange(firstCode, false))
+                    w.raw(',');
+                w.string(c.key());
+                w.raw(':');
+                w.string(c.value());
+            });
+            w.raw('}');
+        });
+        // Officer numbers are names here, so they are ordered as text ("10" before "9").
+        QList<std::pair<QString, const QString*>> officers;
+        officers.reserve(m.officers.size());
+        for (auto o = m.officers.cbegin(); o != m.officers.cend(); ++o)
+            officers.append({QString::number(o.key()), &o.value()});
+        std::sort(officers.begin(), officers.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        w.raw("},\"officers\":{");
+        for (qsizetype i = 0; i < officers.size(); ++i) {
+            if (i)
+                w.raw(',');
+            w.string(officers[i].first);
+            w.raw(':');
+            w.string(*officers[i].second);
+        }
+        w.raw("},\"type\":\"reference\"}");
+    }
+    void operator()(const Reply& m) const
+    {
+        w.raw('{');
+        w.name("dataSets");
+        w.dataSets(m.dataSets);
+        w.raw(",\"errors\":[");
+        for (qsizetype i = 0; i < m.errors.size(); ++i) {
+            w.raw(i ? ",{" : "{");
+            w.member("code", m.errors[i].code);
+            w.raw(',');
+            w.member("text", m.errors[i].text);
+            w.raw('}');
+        }
+        w.raw("],");
+        w.member("key", m.key);
+        w.raw(',');
+        w.member("requester", m.requester);
+        w.raw(",\"type\":\"reply\"}");
+    }
+    void operator()(const Error& m) const
+    {
+        w.raw('{');
+        w.member("code", m.code);
+        w.raw(',');
+        w.member("text", m.text);
+        w.raw(",\"type\":\"error\"}");
+    }
+};
 
 } // namespace
 
 QByteArray encode(const Message& message)
 {
-    return QJsonDocument(encodeObject(message)).toJson(QJsonDocument::Compact);
+    qsizetype expected = 256;
+    if (const auto* reply = std::get_if<Reply>(&message))
+        expected = expectedSize(reply->dataSets);
+    else if (const auto* request = std::get_if<Request>(&message))
+        expected = expectedSize(request->dataSets);
+    JsonWriter writer(expected);
+    std::visit(EncodeVisitor{writer}, message);
+    return writer.take();
 }
 
 QString typeName(const Message& message)
 {
-    return encodeObject(message).value(QLatin1String("type")).toString();
+    struct Visitor
+    {
+        const char* operator()(const Login&) const { return "login"; }
+        const char* operator()(const Resume&) const { return "resume"; }
+        const char* operator()(const ReferenceRequest&) const { return "reference"; }
+        const char* operator()(const Ping&) const { return "ping"; }
+        const char* operator()(const Request&) const { return "request"; }
+        const char* operator()(const Session&) const { return "session"; }
+        const char* operator()(const Reference&) const { return "reference"; }
+        const char* operator()(const Pong&) const { return "pong"; }
+        const char* operator()(const Reply&) const { return "reply"; }
+        const char* operator()(const Error&) const { return "error"; }
+    };
+    return QString::fromLatin1(std::visit(Visitor{}, message));
 }
 
 // ---------------------------------------------------------------- decoding

@@ -1,0 +1,189 @@
+// The encoder writes JSON itself; what it writes must be what Qt's own JSON writer gives for the
+// same content, so a frame read by Qt and written again comes out byte for byte the same.
+
+#include "protocol/Messages.h"
+
+#include <cmath>
+#include <limits>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace tavro::protocol;
+
+Q_DECLARE_METATYPE(tavro::protocol::Message)
+
+namespace {
+
+QString units(std::initializer_list<char16_t> codes)
+{
+    QString text;
+    for (char16_t c : codes)
+        text.append(QChar(c));
+    return text;
+}
+
+DataSet oneField(FieldType type, QList<Value> values)
+{
+    DataSet set{{{QStringLiteral("V"), type}}, {}};
+    for (Value& value : values)
+        set.records.append({std::move(value)});
+    return set;
+}
+
+Reply replyWith(QMap<QString, DataSet> sets)
+{
+    return Reply{QStringLiteral("K"), QStringLiteral("R"), {}, std::move(sets)};
+}
+
+QByteArray rewrittenByQt(const QByteArray& frame)
+{
+    return QJsonDocument::fromJson(frame).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+class TestEncoding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldWriteWhatQtWrites_data()
+    {
+        QTest::addColumn<Message>("message");
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const double inf = std::numeric_limits<double>::infinity();
+
+        QTest::newRow("whole numbers at the edges") << Message(replyWith(
+            {{QStringLiteral("L"),
+              oneField(FieldType::Long, {qint64(0), qint64(-1), std::numeric_limits<qint64>::max(),
+                                         std::numeric_limits<qint64>::min(), qint64(9007199254740993)})}}));
+        QTest::newRow("doubles") << Message(
+            replyWith({{QStringLiteral("D"),
+                        oneField(FieldType::Double, {0.1, -0.0, 3.0, 1e300, 1e-300, 9007199254740993.0, -1e21,
+                                                     123456789.125, nan, inf, -inf})}}));
+        QTest::newRow("money, dates, flags and nulls") << Message(replyWith(
+            {{QStringLiteral("M"),
+              DataSet{{{QStringLiteral("A"), FieldType::Currency},
+                       {QStringLiteral("D"), FieldType::Date},
+                       {QStringLiteral("B"), FieldType::Bool},
+                       {QStringLiteral("T"), FieldType::Text}},
+                      {{Money{-1}, QDate(1, 1, 1), true, QString()},
+                       {Money{std::numeric_limits<qint64>::min()}, QDate(), false, std::monostate{}},
+                       {std::monostate{}, QDate(9999, 12, 31), std::monostate{}, QStringLiteral("x")}}}}}));
+
+        // Qt orders object members by name; these are not in that order as typed.
+        QTest::newRow("data sets and their names")
+            << Message(replyWith({{QStringLiteral("b"), DataSet{}},
+                                  {QStringLiteral("B"), oneField(FieldType::Text, {})},
+                                  {QString::fromUtf8("Ä"), DataSet{}},
+                                  {units({0xd83d, 0xde00}), DataSet{}},
+                                  {units({0xffe0}), DataSet{}},
+                                  {QStringLiteral("a\"b"), DataSet{}}}));
+        QTest::newRow("reply with errors")
+            << Message(Reply{QStringLiteral("k"),
+                             QStringLiteral("r"),
+                             {{QStringLiteral("bad-request"), QStringLiteral("No.")}, {QString(), QString()}},
+                             {}});
+
+        Request request;
+        request.key = QStringLiteral("K1");
+        request.requester = QStringLiteral("TAVRO_CnfrmPymt");
+        request.userId = QStringLiteral("jdoe");
+        request.version = QStringLiteral("5.1");
+        request.requestCode = Save;
+        request.criteria = {{QStringLiteral("S"), QStringLiteral("key:DOC_NBR"), QStringLiteral("="),
+                             QStringLiteral("0012345")},
+                            {QString(), QString(), QString(), QString()}};
+        request.dataSets.insert(QStringLiteral("FUND"), oneField(FieldType::Currency, {Money{125000}}));
+        request.options = {QStringLiteral("COMMITANYWAY"), QString()};
+        QTest::newRow("request") << Message(request);
+        QTest::newRow("request without lists") << Message(Request{});
+
+        QTest::newRow("session") << Message(Session{
+            QStringLiteral("t"), Profile{QStringLiteral("u"), QStringLiteral("T1"), QStringLiteral("D9"),
+                                         -2147483647 - 1, QStringLiteral("Jane")}});
+        Reference reference;
+        reference.codeTables[QStringLiteral("Z")] = {{QStringLiteral("b"), QStringLiteral("B")},
+                                                     {QStringLiteral("A"), QStringLiteral("a")}};
+        reference.codeTables[QStringLiteral("EMPTY")] = {};
+        // Officer numbers become member names, ordered as text.
+        reference.officers = {{9, QStringLiteral("nine")},
+                              {10, QStringLiteral("ten")},
+                              {-5, QStringLiteral("minus")},
+                              {2147483647, QStringLiteral("max")}};
+        QTest::newRow("reference") << Message(reference);
+        QTest::newRow("reference request") << Message(ReferenceRequest{});
+        QTest::newRow("resume") << Message(Resume{QStringLiteral("tok")});
+        QTest::newRow("ping") << Message(Ping{QStringLiteral("p")});
+    }
+
+    void shouldWriteWhatQtWrites()
+    {
+        QFETCH(Message, message);
+        const QByteArray frame = encode(message);
+        QCOMPARE(frame, rewrittenByQt(frame));
+        QVERIFY2(QJsonDocument::fromJson(frame).isObject(), frame.constData());
+    }
+
+    void textsShouldBeWrittenAsQtWritesThem_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("control characters and escapes")
+            << units({0x01, 0x08, 0x09, 0x0a, 0x0c, 0x0d, 0x1f, 0x22, 0x5c, 0x2f, 0x7f, 0x20});
+        QTest::newRow("two- three- and four-byte characters")
+            << QString::fromUtf8("Zoë € \u07ff\u0800\uffff\U0001F600");
+        QTest::newRow("lone surrogates") << units({0x41, 0xdc00, 0xd83d, 0x42, 0xdbff, 0xdfff, 0xd800});
+        QTest::newRow("byte-order mark and line separators") << units({0xfeff, 0x2028, 0x2029, 0x3c, 0x2f});
+        QTest::newRow("long") << QString(5000, QChar(0x20ac)) + QString(5000, QChar(u'\n'));
+    }
+
+    // Compared with Qt writing the same object, since reading a byte-order mark back drops it.
+    void textsShouldBeWrittenAsQtWritesThem()
+    {
+        QFETCH(QString, text);
+        const QJsonObject object{{"code", "c"}, {"text", text}, {"type", "error"}};
+        QCOMPARE(encode(Error{QStringLiteral("c"), text}),
+                 QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
+
+    // The fuzzers' inputs hold the strangest texts the decoder lets through.
+    void everyDecodedCorpusFrameShouldEncodeAsQtWrites_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QFileInfoList files =
+            QDir(QStringLiteral(TAVRO_FUZZ_DIR "/corpus/decode")).entryInfoList(QDir::Files, QDir::Name);
+        QVERIFY(files.size() >= 20);
+        for (const QFileInfo& file : files)
+            QTest::newRow(qPrintable(file.fileName())) << file.filePath();
+    }
+
+    void everyDecodedCorpusFrameShouldEncodeAsQtWrites()
+    {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const DecodeResult decoded = decode(file.readAll());
+        const QByteArray frame = decoded.message ? encode(*decoded.message) : encode(decoded.error);
+        QCOMPARE(frame, rewrittenByQt(frame));
+    }
+
+    void typeNameShouldNameEveryKind()
+    {
+        const QList<std::pair<Message, QString>> kinds{
+            {Login{}, "login"},         {Resume{}, "resume"},   {ReferenceRequest{}, "reference"},
+            {Ping{}, "ping"},           {Request{}, "request"}, {Session{}, "session"},
+            {Reference{}, "reference"}, {Pong{}, "pong"},       {Reply{}, "reply"},
+            {Error{}, "error"}};
+        for (const auto& [message, name] : kinds) {
+            QCOMPARE(typeName(message), name);
+            QCOMPARE(QJsonDocument::fromJson(encode(message))[QLatin1String("type")].toString(), name);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEncoding)
+#include "tst_encoding.moc"
