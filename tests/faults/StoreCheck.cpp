@@ -95,9 +95,8 @@ void checkIntegrity(Checker& check, server::Dialect dialect, StoreReport& report
 void checkBatches(Checker& check)
 {
     check.none(
-        QStringLiteral("SELECT d.dly_rcpt_nbr FROM dly_rcpt d JOIN rcpt r ON r.dly_rcpt_nbr = d.dly_rcpt_nbr "
-                       "WHERE COALESCE(r.cnfrmtn_nbr, '') <> COALESCE(d.cnfrmtn_nbr, '') "
-                       "GROUP BY d.dly_rcpt_nbr"),
+        QStringLiteral("SELECT DISTINCT r.dly_rcpt_nbr FROM rcpt r JOIN dly_rcpt d ON d.dly_rcpt_nbr = "
+                       "r.dly_rcpt_nbr WHERE COALESCE(r.cnfrmtn_nbr, '') <> COALESCE(d.cnfrmtn_nbr, '')"),
         QStringLiteral("batch %1 has receipts without its confirmation number"));
     check.none(
         QStringLiteral(
@@ -159,13 +158,12 @@ void checkJournal(Checker& check, const QList<JournalEntry>& journal, qint64 fir
             audit[q.value(0).toLongLong()].append(
                 {q.value(1).toString(), q.value(2).toString(), q.value(3).toDate(), q.value(4).toString()});
         });
-    check.none(
-        QStringLiteral("SELECT d.dly_rcpt_nbr FROM dly_rcpt d WHERE d.cnfrmtn_nbr IS NOT NULL AND "
-                       "d.dly_rcpt_nbr BETWEEN %1 AND %2 AND NOT EXISTS (SELECT 1 FROM cnfrmtn_audit a "
-                       "WHERE a.dly_rcpt_nbr = d.dly_rcpt_nbr)")
-            .arg(firstBatch)
-            .arg(lastBatch),
-        QStringLiteral("batch %1 is confirmed without an audit row"));
+    check.none(QStringLiteral("SELECT d.dly_rcpt_nbr FROM dly_rcpt d WHERE d.cnfrmtn_nbr IS NOT NULL AND "
+                              "d.dly_rcpt_nbr BETWEEN %1 AND %2 AND d.dly_rcpt_nbr NOT IN "
+                              "(SELECT a.dly_rcpt_nbr FROM cnfrmtn_audit a)")
+                   .arg(firstBatch)
+                   .arg(lastBatch),
+               QStringLiteral("batch %1 is confirmed without an audit row"));
     check.each(QStringLiteral("SELECT COUNT(*) FROM dly_rcpt WHERE cnfrmtn_nbr IS NOT NULL AND "
                               "dly_rcpt_nbr BETWEEN %1 AND %2")
                    .arg(firstBatch)
