@@ -223,7 +223,7 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     QString why;
     std::optional<Transaction> transaction;
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
-    if (!db)
+    if (!db || claimRequest(*db, session, request, reply) != Claim::New)
         return reply;
     Query current(*db, QStringLiteral("SELECT cnfrmtn_nbr FROM dly_rcpt WHERE dly_rcpt_nbr = ?"));
     if (!current.bind(*batch).exec()) {
@@ -351,7 +351,15 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     DataSet batchSet = detail::confirmationSet();
     if (state.next())
         detail::appendBatch(batchSet, state);
+    state.finish();
+    reply.dataSets.insert(QStringLiteral("CONFIRMATION"), batchSet);
+    if (!recordReply(*db, session, request, reply, &why)) {
+        reply.dataSets.clear();
+        detail::addUnavailable(reply, why);
+        return reply;
+    }
     if (!transaction->commit(&why)) {
+        reply.dataSets.clear();
         addError(reply, replyerr::Conflict,
                  QStringLiteral("Daily receipt %1 could not be saved; someone else changed it. Search again.")
                      .arg(batchText));
@@ -361,7 +369,6 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     qCInfo(lcService).noquote() << (action == u"UPD" ? "Confirmed" : "Unconfirmed") << "daily receipt"
                                 << batchText << "number" << audit.number << "by" << session.userId
                                 << "officer" << session.officerId;
-    reply.dataSets.insert(QStringLiteral("CONFIRMATION"), batchSet);
     return reply;
 }
 
@@ -372,7 +379,7 @@ Reply Service::formNumber(const SessionInfo& session, const Request& request)
     QString why;
     std::optional<Transaction> transaction;
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
-    if (!db)
+    if (!db || claimRequest(*db, session, request, reply) != Claim::New)
         return reply;
     Query known(*db, QStringLiteral("SELECT 1 FROM code_table WHERE table_nm = 'FORMTYP' AND code = ?"));
     if (!known.bind(type).exec()) {
@@ -403,13 +410,13 @@ Reply Service::formNumber(const SessionInfo& session, const Request& request)
         detail::addUnavailable(reply, issue.error());
         return reply;
     }
-    if (!transaction->commit(&why)) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
     DataSet set = detail::dataSet({{"F", FieldType::Long}});
     set.records.append(QList<Value>{number});
     reply.dataSets.insert(QStringLiteral("REQ"), set);
+    if (!recordReply(*db, session, request, reply, &why) || !transaction->commit(&why)) {
+        reply.dataSets.clear();
+        detail::addUnavailable(reply, why);
+    }
     return reply;
 }
 

@@ -12,6 +12,14 @@ using namespace protocol;
 
 namespace detail {
 
+Error unavailable(const QString& detail)
+{
+    qCWarning(lcService).noquote() << detail;
+    return sessionError(
+        sessionerr::Unavailable,
+        QStringLiteral("The receipts service cannot reach its database just now. Please try again."));
+}
+
 void addUnavailable(Reply& reply, const QString& detail)
 {
     qCWarning(lcService).noquote() << "Request" << reply.key << "failed:" << detail;
@@ -77,30 +85,15 @@ DataSet dataSet(std::initializer_list<Field> fields)
 
 } // namespace detail
 
+using detail::sessionError;
+using detail::setError;
+using detail::unavailable;
+
 namespace {
 
 const char* roleName(Role role)
 {
     return role == Role::Confirm ? "confirm" : "read";
-}
-
-Error sessionError(const char* code, const QString& text)
-{
-    return Error{QString::fromLatin1(code), text};
-}
-
-void setError(Error* target, const Error& error)
-{
-    if (target)
-        *target = error;
-}
-
-Error unavailable(const QString& detail)
-{
-    qCWarning(lcService).noquote() << detail;
-    return sessionError(
-        sessionerr::Unavailable,
-        QStringLiteral("The receipts service cannot reach its database just now. Please try again."));
 }
 
 // A hash to check a password against when the user does not exist, so that a failed sign-in
@@ -160,6 +153,10 @@ bool Service::addUser(const NewUser& user, const QString& password, QString* err
     Query remove(*db, QStringLiteral("DELETE FROM app_user WHERE user_id = ?"));
     if (!remove.bind(user.userId).exec())
         return fail(remove.error());
+    // A replaced user's sessions went with the old row; servers that keep them in memory are told.
+    Query revoked(*db, QStringLiteral("INSERT INTO session_revocation (user_id, revoked_at) VALUES (?, ?)"));
+    if (remove.affected() > 0 && !revoked.bind(user.userId).bind(QDateTime::currentSecsSinceEpoch()).exec())
+        return fail(revoked.error());
     Query insert(*db, QStringLiteral("INSERT INTO app_user (user_id, pw_hash, user_role, ofcr_id, trp_id, "
                                      "trp_dstrct_id) VALUES (?, ?, ?, ?, ?, ?)"));
     insert.bind(user.userId).bind(*hash).bind(QString::fromLatin1(roleName(user.role))).bind(user.officerId);
@@ -209,12 +206,18 @@ std::optional<SessionInfo> Service::login(const QString& user, const QString& pa
         setError(error, unavailable(why));
         return std::nullopt;
     }
-    const auto row = findUser(*db, user, &why);
+    if (const auto refusal = signInRefusal(*db, user, &why)) {
+        qCInfo(lcService).noquote() << "Sign-in held back for" << user.left(64) << "-" << refusal->code;
+        setError(error, *refusal);
+        return std::nullopt;
+    }
+    const auto row = why.isEmpty() ? findUser(*db, user, &why) : std::nullopt;
     if (!why.isEmpty()) {
         setError(error, unavailable(why));
         return std::nullopt;
     }
     const bool matches = verifyPassword(password, row ? row->hash : decoyHash());
+    recordSignIn(*db, user, row && matches);
     if (!row || !matches) {
         qCInfo(lcService).noquote() << "Sign-in refused for" << user.left(64);
         setError(error, sessionError(sessionerr::LoginFailed,
@@ -257,6 +260,7 @@ std::optional<SessionInfo> Service::openSession(const QString& userId, Error* er
         setError(error, unavailable(insert.error()));
         return std::nullopt;
     }
+    cacheSession(row->info, now);
     qCInfo(lcService).noquote() << "Signed in" << userId << "as officer" << row->info.officerId;
     return row->info;
 }
@@ -293,55 +297,6 @@ std::optional<SessionInfo> Service::resume(const QString& token, Error* error)
     if (!touch(info, error))
         return std::nullopt;
     return info;
-}
-
-bool Service::touch(const SessionInfo& session, Error* error)
-{
-    QString why;
-    const auto db = m_database.connection(&why);
-    if (!db) {
-        setError(error, unavailable(why));
-        return false;
-    }
-    const QString hash = tokenHash(session.token);
-    Query query(*db, QStringLiteral("SELECT last_seen FROM user_session WHERE token_hash = ?"));
-    if (!query.bind(hash).exec()) {
-        setError(error, unavailable(query.error()));
-        return false;
-    }
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const Error ended =
-        sessionError(sessionerr::SessionExpired,
-                     QStringLiteral("Your session has ended after a time without use. Please sign "
-                                    "in again."));
-    if (!query.next()) {
-        setError(error, ended);
-        return false;
-    }
-    const qint64 lastSeen = toInteger(query.value(0));
-    if (now - lastSeen > m_options.idleTimeout.count()) {
-        logout(session);
-        setError(error, ended);
-        return false;
-    }
-    // Writing on every request would make every reader a writer; a coarse clock is enough.
-    if (now - lastSeen >= 30) {
-        Query update(*db, QStringLiteral("UPDATE user_session SET last_seen = ? WHERE token_hash = ?"));
-        if (!update.bind(now).bind(hash).exec()) {
-            setError(error, unavailable(update.error()));
-            return false;
-        }
-    }
-    return true;
-}
-
-void Service::logout(const SessionInfo& session)
-{
-    QString why;
-    if (const auto db = m_database.connection(&why)) {
-        Query remove(*db, QStringLiteral("DELETE FROM user_session WHERE token_hash = ?"));
-        remove.bind(tokenHash(session.token)).exec();
-    }
 }
 
 std::optional<Reference> Service::reference(Error* error)

@@ -4,9 +4,12 @@
 #include "server/Database.h"
 #include "server/Passwords.h"
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <QDateTime>
+#include <QHash>
+#include <QMutex>
 
 namespace tavro::server {
 
@@ -38,6 +41,17 @@ struct ServiceOptions
     int searchLimit = 1000;
     /// A session not used for this long is ended.
     std::chrono::seconds idleTimeout = std::chrono::hours(8);
+    /// After a second failed sign-in in a row, the next attempt for that user name is refused
+    /// unless this long has passed; the wait doubles with every further failure.
+    std::chrono::milliseconds failureDelay = std::chrono::seconds(1);
+    /// This many failed sign-ins in a row lock the user name for lockDuration.
+    int lockAfterFailures = 5;
+    std::chrono::seconds lockDuration = std::chrono::minutes(15);
+    /// How often the sessions kept in memory are checked against revocations made by other
+    /// processes (tavro-server --revoke); zero checks before every request.
+    std::chrono::milliseconds revocationCheck = std::chrono::milliseconds(500);
+    /// How long the answer to a save or a number request is kept to answer a retry of it.
+    std::chrono::seconds replyRetention = std::chrono::hours(24);
 };
 
 struct NewUser
@@ -90,6 +104,9 @@ public:
     bool touch(const SessionInfo& session, protocol::Error* error);
     /// Ends a session.
     void logout(const SessionInfo& session);
+    /// Ends every session of \a userId: at once in this process, within revocationCheck in every
+    /// other server on the same store. The number of sessions ended, or -1 and \a error.
+    int revoke(const QString& userId, QString* error);
 
     std::optional<protocol::Reference> reference(protocol::Error* error);
     protocol::Reply handle(const SessionInfo& session, const protocol::Request& request);
@@ -101,8 +118,41 @@ private:
     protocol::Reply formNumber(const SessionInfo& session, const protocol::Request& request);
     std::optional<SessionInfo> openSession(const QString& userId, protocol::Error* error);
 
+    // Failed sign-ins (SignIns.cpp): nullopt when \a user may try now, else the refusal.
+    std::optional<protocol::Error> signInRefusal(const QSqlDatabase& db, const QString& user, QString* why);
+    void recordSignIn(const QSqlDatabase& db, const QString& user, bool succeeded);
+
+    // Sessions kept in memory (Sessions.cpp), by token, with their idle clock.
+    struct CachedSession
+    {
+        QString userId;
+        qint64 lastUsed = 0;    // seconds since the epoch
+        qint64 lastWritten = 0; // what the store's last_seen holds
+    };
+    void cacheSession(const SessionInfo& session, qint64 lastWritten);
+    void forgetSessions(const QString& userId);
+    void checkRevocations(const QSqlDatabase& db);
+
+    // Answers to changes kept for retries (RequestLog.cpp), inside the change's transaction.
+    enum class Claim
+    {
+        New,
+        Answered,
+        Failed
+    };
+    Claim claimRequest(const QSqlDatabase& db, const SessionInfo& session, const protocol::Request& request,
+                       protocol::Reply& reply);
+    bool recordReply(const QSqlDatabase& db, const SessionInfo& session, const protocol::Request& request,
+                     const protocol::Reply& reply, QString* error);
+
     Database m_database;
     ServiceOptions m_options;
+    QMutex m_sessionsLock;
+    QHash<QString, CachedSession> m_sessions;
+    QMutex m_revocationsLock;                      // held by the one thread looking for revocations
+    std::atomic<qint64> m_revocationsCheckedAt{0}; // milliseconds since the epoch
+    qint64 m_lastRevocation = 0;
+    std::atomic<qint64> m_repliesPurgedAt{0};
 };
 
 /// Reply error codes.
@@ -126,6 +176,8 @@ inline constexpr char TooLarge[] = "too-large";
 /// Error frame codes of sign-in.
 namespace sessionerr {
 inline constexpr char LoginFailed[] = "login-failed";
+inline constexpr char LoginSlowed[] = "login-slowed";
+inline constexpr char LoginLocked[] = "login-locked";
 inline constexpr char SessionExpired[] = "session-expired";
 inline constexpr char NotSignedIn[] = "not-signed-in";
 inline constexpr char Unavailable[] = "unavailable";

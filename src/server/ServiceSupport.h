@@ -4,6 +4,7 @@
 
 #include "protocol/Messages.h"
 #include "server/Database.h"
+#include "server/Service.h"
 
 #include <optional>
 #include <QLoggingCategory>
@@ -17,6 +18,20 @@ inline void addError(protocol::Reply& reply, const char* code, const QString& te
 {
     reply.errors.append({QString::fromLatin1(code), protocol::errorText(text)});
 }
+
+inline protocol::Error sessionError(const char* code, const QString& text)
+{
+    return protocol::Error{QString::fromLatin1(code), text};
+}
+
+inline void setError(protocol::Error* target, const protocol::Error& error)
+{
+    if (target)
+        *target = error;
+}
+
+/// The store failed during sign-in or a session check: logged, and a try-again error frame.
+protocol::Error unavailable(const QString& detail);
 
 /// The store failed: the officer is told to try again, the log gets the detail.
 void addUnavailable(protocol::Reply& reply, const QString& detail);

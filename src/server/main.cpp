@@ -2,6 +2,7 @@
 
 #include "server/Server.h"
 #include "server/Service.h"
+#include "server/ServiceRole.h"
 
 #include <cstdio>
 #include <QCommandLineParser>
@@ -71,7 +72,17 @@ int main(int argc, char* argv[])
         "  echo secret | tavro-server --db postgresql://tavro@dbhost/tavro --add-user jdoe --role confirm "
         "--officer 1234 --trp TRP01 --district D01\n\n"
         "The demo data has the users demo (role confirm) and viewer (role read); their passwords are their "
-        "names."));
+        "names.\n\n"
+        "Security: every request needs a session; sessions end after --idle-minutes without use and at once "
+        "with --revoke (a running server notices within --revocation-check-ms). After two failed sign-ins in "
+        "a "
+        "row the next attempt for that name must wait --failure-delay-ms, doubling with each further "
+        "failure; --lock-after failures lock the name for --lock-minutes, even for the right password. A "
+        "save "
+        "or number request sent again with the same key is answered as the first time and applied once, for "
+        "--reply-hours. On PostgreSQL, --init (run as the schema's owner) also creates the --service-role "
+        "the "
+        "server should connect as: it may add to the audit but not change or delete it."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listen(QStringLiteral("listen"),
@@ -123,8 +134,39 @@ int main(int argc, char* argv[])
     const QCommandLineOption workers(QStringLiteral("workers"),
                                      QStringLiteral("Worker threads for requests (default 4)."),
                                      QStringLiteral("N"), QStringLiteral("4"));
-    parser.addOptions({listen, db, init, seed, generate, addUser, role, officer, officerName, trp, district,
-                       tlsCert, tlsKey, searchLimit, idle, workers});
+    const QCommandLineOption revoke(QStringLiteral("revoke"),
+                                    QStringLiteral("End every session of the user NAME now."),
+                                    QStringLiteral("NAME"));
+    const QCommandLineOption serviceRole(
+        QStringLiteral("service-role"),
+        QStringLiteral("PostgreSQL role that --init creates and grants what the server needs (default %1).")
+            .arg(QLatin1String(DefaultServiceRole)),
+        QStringLiteral("ROLE"), QLatin1String(DefaultServiceRole));
+    const QCommandLineOption lockAfter(
+        QStringLiteral("lock-after"),
+        QStringLiteral("Failed sign-ins in a row that lock a user name (default 5)."), QStringLiteral("N"),
+        QStringLiteral("5"));
+    const QCommandLineOption lockMinutes(QStringLiteral("lock-minutes"),
+                                         QStringLiteral("How long a locked name stays locked (default 15)."),
+                                         QStringLiteral("MINUTES"), QStringLiteral("15"));
+    const QCommandLineOption failureDelay(
+        QStringLiteral("failure-delay-ms"),
+        QStringLiteral("Wait after the second failed sign-in in a row, doubled for each further one "
+                       "(default 1000)."),
+        QStringLiteral("MS"), QStringLiteral("1000"));
+    const QCommandLineOption revocationCheck(
+        QStringLiteral("revocation-check-ms"),
+        QStringLiteral("How often a running server looks for sessions revoked by another process; 0 before "
+                       "every request (default 500)."),
+        QStringLiteral("MS"), QStringLiteral("500"));
+    const QCommandLineOption replyHours(
+        QStringLiteral("reply-hours"),
+        QStringLiteral("How long answers to saves are kept to answer a retry of them (default 24)."),
+        QStringLiteral("HOURS"), QStringLiteral("24"));
+    parser.addOptions(
+        {listen,      db,          init,      seed,        generate,     addUser,         role,      officer,
+         officerName, trp,         district,  tlsCert,     tlsKey,       searchLimit,     idle,      workers,
+         revoke,      serviceRole, lockAfter, lockMinutes, failureDelay, revocationCheck, replyHours});
     parser.addPositionalArgument(QStringLiteral("RECEIPTS"),
                                  QStringLiteral("Receipts per batch of --generate."),
                                  QStringLiteral("[RECEIPTS]"));
@@ -146,14 +188,30 @@ int main(int argc, char* argv[])
     if (!ok || idleMinutes <= 0)
         return failed(QStringLiteral("--idle-minutes must be a positive number"));
     options.idleTimeout = std::chrono::minutes(idleMinutes);
+    const std::pair<const QCommandLineOption*, int> minima[] = {
+        {&lockAfter, 1}, {&lockMinutes, 1}, {&failureDelay, 0}, {&revocationCheck, 0}, {&replyHours, 1}};
+    for (const auto& [option, least] : minima) {
+        if (parser.value(*option).toInt(&ok) < least || !ok)
+            return failed(QStringLiteral("--%1 must be a whole number of at least %2")
+                              .arg(option->names().constFirst())
+                              .arg(least));
+    }
+    options.lockAfterFailures = parser.value(lockAfter).toInt();
+    options.lockDuration = std::chrono::minutes(parser.value(lockMinutes).toInt());
+    options.failureDelay = std::chrono::milliseconds(parser.value(failureDelay).toInt());
+    options.revocationCheck = std::chrono::milliseconds(parser.value(revocationCheck).toInt());
+    options.replyRetention = std::chrono::hours(parser.value(replyHours).toInt());
     Service service(*config, options);
 
     bool administered = false;
-    if (parser.isSet(init) || parser.isSet(seed) || parser.isSet(generate) || parser.isSet(addUser)) {
+    if (parser.isSet(init) || parser.isSet(seed) || parser.isSet(generate) || parser.isSet(addUser) ||
+        parser.isSet(revoke)) {
         administered = true;
         if (!service.initialize(&why))
             return failed(why);
     }
+    if (parser.isSet(init) && !grantServiceRole(service.database(), parser.value(serviceRole), &why))
+        return failed(why);
     if (parser.isSet(seed) && !service.seedDemo(&why))
         return failed(why);
     if (parser.isSet(generate)) {
@@ -184,6 +242,12 @@ int main(int argc, char* argv[])
         if (!service.addUser(user, readPassword(), &why))
             return failed(why);
         qInfo().noquote() << "User" << user.userId << "saved with role" << roleName;
+    }
+    if (parser.isSet(revoke)) {
+        const int ended = service.revoke(parser.value(revoke), &why);
+        if (ended < 0)
+            return failed(why);
+        qInfo().noquote() << "Ended" << ended << "sessions of" << parser.value(revoke);
     }
     if (administered && !parser.isSet(listen))
         return 0;

@@ -268,9 +268,11 @@ QString dump(Database& database)
         return QStringLiteral("no connection: ") + error;
     QString text;
     const std::pair<const char*, const char*> tables[] = {
-        {"code_table", "1, 2"}, {"officer", "1"},    {"app_user", "1"},        {"dly_rcpt", "1"},
-        {"rcpt", "1"},          {"acct_rcvbl", "1"}, {"rcvbl_aplctn", "1, 2"}, {"fund", "1, 2"},
-        {"nbr_sequence", "1"},  {"form_nbr", "1"},   {"cnfrmtn_audit", "1"},   {"schema_version", "1"}};
+        {"code_table", "1, 2"},    {"officer", "1"},       {"app_user", "1"},
+        {"dly_rcpt", "1"},         {"rcpt", "1"},          {"acct_rcvbl", "1"},
+        {"rcvbl_aplctn", "1, 2"},  {"fund", "1, 2"},       {"nbr_sequence", "1"},
+        {"form_nbr", "1"},         {"cnfrmtn_audit", "1"}, {"schema_version", "1"},
+        {"request_reply", "1, 2"}, {"login_failure", "1"}, {"session_revocation", "1"}};
     for (const auto& [table, order] : tables) {
         QSqlQuery query(*db);
         if (!query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2")

@@ -1,12 +1,14 @@
 // The back end through real WebSocket clients, over a fresh demo store per test (SQLite, or PostgreSQL).
 
 #include "protocol/NumberRules.h"
+#include "server/ServiceRole.h"
 #include "ServerTestSupport.h"
 
 #include <algorithm>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -91,9 +93,10 @@ class TestServer : public QObject
         return as<Reply>(client.exchange(request));
     }
 
+    static Request takeRequest() { return request(FormNumber, {{"key:FORM_TYP_CD", "F"}}); }
     qint64 takeNumber(Client& client)
     {
-        const auto reply = ask(client, request(FormNumber, {{"key:FORM_TYP_CD", "F"}}));
+        const auto reply = ask(client, takeRequest());
         const Value v = reply ? reply->dataSets.value("REQ").value(0, "F") : Value{};
         return std::holds_alternative<qint64>(v) ? std::get<qint64>(v) : -1;
     }
@@ -131,6 +134,14 @@ class TestServer : public QObject
         return clients;
     }
 
+    // Another server on the store of the test, signed in to the store as \a user when one is named.
+    std::unique_ptr<Service> sameStore(ServiceOptions options = {}, const QString& user = {})
+    {
+        DatabaseConfig config = m_backend.service().database().config();
+        config.user = user.isEmpty() ? config.user : user;
+        return std::make_unique<Service>(config, options);
+    }
+
     qint64 firstBatch(bool confirmed)
     {
         return sqlNumber(QString("SELECT MIN(dly_rcpt_nbr) FROM dly_rcpt WHERE cnfrmtn_nbr IS %1NULL")
@@ -158,20 +169,11 @@ private slots:
 
     void shouldServeNothingBeforeSignIn()
     {
-        const Request message = search("D", "0012301", "T");
         Client client(m_backend.url());
-        QCOMPARE(errorCode(client.exchange(Login{"demo", "wrong"})), QString(sessionerr::LoginFailed));
-        QCOMPARE(errorCode(client.exchange(message)), QString(sessionerr::NotSignedIn));
-        QVERIFY(client.login("demo", "demo"));
-        const auto served = ask(client, message);
-        QVERIFY(served && served->errors.isEmpty());
-    }
-
-    void referenceShouldHoldCodeTablesAndOfficers()
-    {
-        auto client = signedIn("viewer");
-        QVERIFY(client);
-        const auto reference = as<Reference>(client->exchange(ReferenceRequest{}));
+        QCOMPARE(errorCode(client.exchange(search("D", "0012301", "T"))), QString(sessionerr::NotSignedIn));
+        QCOMPARE(errorCode(client.exchange(ReferenceRequest{})), QString(sessionerr::NotSignedIn));
+        QVERIFY(client.login("viewer", "viewer"));
+        const auto reference = as<Reference>(client.exchange(ReferenceRequest{}));
         QVERIFY(reference);
         QCOMPARE(reference->codeTables.value("CNFRMDOC").keys(), (QStringList{"A", "D", "N", "R"}));
         QCOMPARE(reference->officers.value(1234), QString("Jane Roe"));
@@ -392,7 +394,7 @@ private slots:
         QVERIFY(std::ranges::all_of(clients, [](const auto& client) { return client != nullptr; }));
         for (auto& client : clients)
             for (int i = 0; i < 200; ++i)
-                client->send(request(FormNumber, {{"key:FORM_TYP_CD", "F"}}));
+                client->send(takeRequest());
         QSet<qint64> numbers;
         for (auto& client : clients)
             for (int i = 0; i < 200; ++i) {
@@ -404,6 +406,160 @@ private slots:
         QCOMPARE(
             sqlNumber("SELECT COUNT(*) FROM form_nbr WHERE issued_to = 'demo' AND used_by_batch IS NULL"),
             qint64(1600));
+    }
+
+    void changeSentAgainShouldBeAppliedOnce_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("restart"); // the copy reaches a server started afresh
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<int>("applied");
+        QTest::newRow("number") << int(FormNumber) << false << "demo" << 1;
+        QTest::newRow("number after a restart") << int(FormNumber) << true << "demo" << 1;
+        QTest::newRow("number, same key, other user") << int(FormNumber) << false << "jdoe" << 2;
+        QTest::newRow("confirmation") << int(Save) << false << "demo" << 1;
+        QTest::newRow("confirmation after a restart") << int(Save) << true << "demo" << 1;
+    }
+    void changeSentAgainShouldBeAppliedOnce()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, restart);
+        QFETCH(QString, sender);
+        QFETCH(int, applied);
+        QString why;
+        Error error;
+        QVERIFY(m_backend.service().addUser({"jdoe", Role::Confirm, 1234, {}, "TRP01", "D01"}, "jdoe", &why,
+                                            HashCost::Minimal));
+        auto server = sameStore();
+        const auto demo = server->login("demo", "demo", &error);
+        QVERIFY(demo);
+        Request change = takeRequest();
+        if (code == Save)
+            change = confirm(firstBatch(false),
+                             column(server->handle(*demo, change).dataSets["REQ"], "F").value(0),
+                             QDate::currentDate());
+        const QString count =
+            code == Save ? "SELECT COUNT(*) FROM cnfrmtn_audit" : "SELECT COUNT(*) FROM form_nbr";
+        const qint64 before = sqlNumber(count);
+        const Reply first = server->handle(*demo, change);
+        QVERIFY2(first.errors.isEmpty(), qPrintable(first.errors.value(0).text));
+        if (restart)
+            server = sameStore();
+        const auto again = server->login(sender, sender, &error);
+        QCOMPARE(server->handle(again.value(), change) == first, applied == 1);
+        QCOMPARE(sqlNumber(count) - before, qint64(applied));
+    }
+
+    void signInsShouldBeSlowedThenLocked_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "user password answer", or milliseconds to wait
+        // clang-format off
+        QTest::newRow("a typo costs nothing; a success starts again") << QStringList{"demo x login-failed",
+            "demo demo ok", "demo x login-failed", "demo demo ok"};
+        QTest::newRow("slowed after two failures") << QStringList{"demo x login-failed", "demo x login-failed",
+            "demo demo login-slowed", "250", "demo demo ok"};
+        QTest::newRow("locked after four, right password too") << QStringList{"demo x login-failed",
+            "demo x login-failed", "250", "demo x login-failed", "450", "demo x login-failed", "demo demo login-locked",
+            "1100", "demo demo ok"};
+        QTest::newRow("unknown names count too") << QStringList{"nobody x login-failed", "nobody x login-failed",
+            "nobody x login-slowed", "viewer viewer ok"};
+        // clang-format on
+    }
+    void signInsShouldBeSlowedThenLocked()
+    {
+        QFETCH(QStringList, steps);
+        ServiceOptions options;
+        options.failureDelay = std::chrono::milliseconds(200);
+        options.lockAfterFailures = 4;
+        options.lockDuration = std::chrono::seconds(1);
+        const auto server = sameStore(options);
+        for (const QString& step : std::as_const(steps)) {
+            const QStringList part = step.split(u' ');
+            if (part.size() == 1) {
+                QTest::qSleep(part[0].toInt());
+                continue;
+            }
+            Error error;
+            QCOMPARE(server->login(part[0], part[1], &error) ? QString("ok") : error.code, part[2]);
+            if (error.code == sessionerr::LoginLocked)
+                QVERIFY2(error.text.startsWith(
+                             "Signing in as \"demo\" is locked after 4 failed attempts in a row."),
+                         qPrintable(error.text));
+        }
+    }
+
+    void endedSessionShouldBeRefused_data()
+    {
+        QTest::addColumn<QString>("how"); // revoked here or by another process, or left idle
+        QTest::addColumn<int>("checkMs");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("revoked here") << "here" << 3600000 << true;
+        QTest::newRow("revoked elsewhere, looked for") << "elsewhere" << 0 << true;
+        // A session kept in memory costs no read of the store until revocations are looked for.
+        QTest::newRow("revoked elsewhere, not yet looked for") << "elsewhere" << 3600000 << false;
+        QTest::newRow("idle") << "idle" << 0 << true;
+    }
+    void endedSessionShouldBeRefused()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, checkMs);
+        QFETCH(bool, refused);
+        ServiceOptions options;
+        options.revocationCheck = std::chrono::milliseconds(checkMs);
+        options.idleTimeout = std::chrono::seconds(how == "idle" ? 1 : 3600);
+        const auto server = sameStore(options);
+        Error error;
+        QString why;
+        const auto session = server->login("demo", "demo", &error);
+        QVERIFY(session && server->touch(*session, &error));
+        if (how == "idle")
+            QTest::qSleep(2100);
+        else
+            QVERIFY2((how == "here" ? *server : *sameStore()).revoke("demo", &why) >= 1, qPrintable(why));
+        QCOMPARE(!server->touch(*session, &error), refused);
+        QCOMPARE(error.code, refused ? QString(sessionerr::SessionExpired) : QString());
+        QVERIFY(!server->resume(session->token, &error));
+    }
+
+    void auditShouldOnlyGrow_data()
+    {
+        const bool pg = Kind == Backend::Kind::Postgres;
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("refusal"); // on PostgreSQL as the service's role
+        const QString denied = pg ? "permission denied" : "append-only";
+        QTest::newRow("update") << "UPDATE cnfrmtn_audit SET cmmt_txt = 'x'" << denied;
+        QTest::newRow("delete") << "DELETE FROM cnfrmtn_audit" << denied;
+        if (pg) {
+            QTest::newRow("truncate") << "TRUNCATE cnfrmtn_audit" << denied;
+            QTest::newRow("drop the trigger") << "DROP TRIGGER cnfrmtn_audit_no_change ON cnfrmtn_audit"
+                                              << "must be owner";
+            QTest::newRow("remove a user") << "DELETE FROM app_user" << denied;
+        }
+    }
+    void auditShouldOnlyGrow()
+    {
+        QFETCH(QString, statement);
+        QFETCH(QString, refusal);
+        QString why;
+        QVERIFY2(grantServiceRole(m_backend.service().database(), DefaultServiceRole, &why), qPrintable(why));
+        const auto server = sameStore({}, Kind == Backend::Kind::Postgres ? DefaultServiceRole : "");
+        // The role does all the service's work.
+        Error error;
+        QVERIFY(!server->login("demo", "x", &error));
+        const auto demo = server->login("demo", "demo", &error);
+        QVERIFY2(demo && server->touch(*demo, &error), qPrintable(error.text));
+        const qint64 batch = firstBatch(false);
+        const QString seven = column(server->handle(*demo, takeRequest()).dataSets["REQ"], "F").value(0);
+        for (const Request& change :
+             {confirm(batch, seven, QDate::currentDate()), unconfirm(batch, "Recount"),
+              search("D", QString::number(batch), "F")}) {
+            const Reply reply = server->handle(*demo, change);
+            QVERIFY2(reply.errors.isEmpty(), qPrintable(reply.errors.value(0).text));
+        }
+        QVERIFY(server->revoke("demo", &why) >= 1);
+        QSqlQuery query(server->database().connection(&why).value());
+        QVERIFY(!query.exec(statement));
+        QVERIFY2(query.lastError().text().contains(refusal), qPrintable(query.lastError().text()));
     }
 
     void hostileFramesShouldEachGetAnErrorAndChangeNothing()

@@ -103,6 +103,9 @@ private slots:
         QTest::newRow("postgresql without database") << QStringList{"--db", "postgresql://user@host:5432/"} << "names no database";
         QTest::newRow("generate zero") << QStringList{"--db", db, "--generate", "0", "5"}
                                        << "--generate BATCHES RECEIPTS needs two positive numbers";
+        QTest::newRow("revoke nobody") << QStringList{"--db", db, "--revoke", "nobody"} << "There is no user \"nobody\".";
+        QTest::newRow("lock after none") << QStringList{"--db", db, "--init", "--lock-after", "0"}
+                                         << "--lock-after must be a whole number of at least 1";
         QTest::newRow("unknown role") << QStringList{"--db", db, "--add-user", "x", "--role", "admin"} << "--role must be confirm or read";
         QTest::newRow("user without officer") << QStringList{"--db", db, "--add-user", "x", "--role", "read"} << "--add-user needs --officer ID";
         QTest::newRow("listen without schema") << QStringList{"--db", dbArgument("empty.db"), "--listen", "127.0.0.1:0"}
@@ -150,7 +153,7 @@ private slots:
             QCOMPARE(toInteger(generated.value(1)), qint64(3));
         }
 
-        Serving serving({"--db", db, "--listen", "127.0.0.1:0"});
+        Serving serving({"--db", db, "--listen", "127.0.0.1:0", "--revocation-check-ms", "0"});
         const QUrl url = serving.waitForUrl();
         QVERIFY2(url.isValid() && url.port() > 0, qPrintable(serving.log()));
         QCOMPARE(url.scheme(), QString("ws"));
@@ -161,6 +164,13 @@ private slots:
         QCOMPARE(session->profile, (Profile{"jdoe", "TRP09", "D09", 4321, "Jo Doe"}));
         const auto reply = std::get<Reply>(*client.exchange(search("D", "2000002", "F")));
         QCOMPARE(reply.dataSets.value("RECEIPT").records.size(), 4);
+
+        run = runServer({"--db", db, "--revoke", "jdoe"});
+        QVERIFY2(run.exitCode == 0 && run.err.contains("Ended 1 sessions of jdoe"), qPrintable(run.err));
+        const auto refused = std::get<Reply>(*client.exchange(search("D", "2000002", "F")));
+        QCOMPARE(refused.errors.value(0).code, QString(sessionerr::SessionExpired));
+        QCOMPARE(std::get<Error>(*Client(url).exchange(Resume{session->token})).code,
+                 QString(sessionerr::SessionExpired));
     }
 
     void shouldServeOverTls()
