@@ -56,6 +56,7 @@ struct Shared
     std::vector<std::unique_ptr<Client>> clients;
     QList<Confirmed> toUnconfirm;
     QList<qint64> toReconfirm;
+    QList<JournalEntry> toResend;
     const QString runId = QString::number(QRandomGenerator::global()->generate64(), 36);
     QFile journal;
 
@@ -234,6 +235,15 @@ private:
         case Kind::FormNumber:
             sendFormNumber();
             return true;
+        case Kind::Resend:
+            if (m_shared.toResend.isEmpty())
+                return false;
+            m_saved = m_shared.toResend.takeFirst();
+            m_batch = m_saved.batch;
+            m_number = m_saved.number;
+            m_confirmStep = 2;
+            sendRequest(saveRequest(m_saved));
+            return true;
         case Kind::Unconfirm: {
             if (m_shared.toUnconfirm.isEmpty())
                 return false;
@@ -264,44 +274,52 @@ private:
         sendRequest(r);
     }
 
-    void sendSave(qint64 number)
+    // The save \a entry describes, built the same way every time: a resend must be the same request.
+    Request saveRequest(const JournalEntry& entry)
     {
         Request r = request(Save);
+        r.key = entry.key;
         DataSet set;
         set.fields = {{QStringLiteral("ACTION"), FieldType::Text},
                       {QStringLiteral("DLY_RCPT_NBR"), FieldType::Long},
-                      {QStringLiteral("CNFRMTN_NBR"), FieldType::Text},
-                      {QStringLiteral("CNFRMTN_DT"), FieldType::Date},
-                      {QStringLiteral("CNFRMTN_OFCR_ID"), FieldType::Long},
-                      {QStringLiteral("TRP_ID"), FieldType::Text},
-                      {QStringLiteral("TRP_DSTRCT_ID"), FieldType::Text}};
-        m_number = sevenDigits(number);
-        m_saved = {false, QStringLiteral("UPD"), m_batch, m_number, QDate::currentDate(), QString()};
-        set.records.append(QList<Value>{m_saved.action, m_batch, m_number, m_saved.date,
-                                        qint64(m_profile.officerId), m_profile.trpId, m_profile.trpDstrctId});
+                      {QStringLiteral("CNFRMTN_DT"), FieldType::Date}};
+        QList<Value> record{entry.action, entry.batch, entry.date};
+        if (entry.action == u"UPD") {
+            set.fields += {{QStringLiteral("CNFRMTN_NBR"), FieldType::Text},
+                           {QStringLiteral("CNFRMTN_OFCR_ID"), FieldType::Long},
+                           {QStringLiteral("TRP_ID"), FieldType::Text},
+                           {QStringLiteral("TRP_DSTRCT_ID"), FieldType::Text}};
+            record += {entry.number, qint64(m_profile.officerId), m_profile.trpId, m_profile.trpDstrctId};
+        } else {
+            set.fields.append({QStringLiteral("DLY_RCPT_CMMT_TXT"), FieldType::Text});
+            record.append(entry.reason);
+        }
+        set.records.append(record);
         r.dataSets.insert(QStringLiteral("CONFIRMATION"), set);
+        return r;
+    }
+
+    void sendSave(qint64 number)
+    {
+        m_number = sevenDigits(number);
+        const QString key = request(Save).key;
+        m_saved = {false, QStringLiteral("UPD"), m_batch, m_number, QDate::currentDate(), key, QString()};
         m_confirmStep = 2;
-        sendRequest(r);
+        sendRequest(saveRequest(m_saved));
         m_shared.record(m_saved);
     }
 
     void sendUnconfirm()
     {
-        Request r = request(Save);
-        DataSet set;
-        set.fields = {{QStringLiteral("ACTION"), FieldType::Text},
-                      {QStringLiteral("DLY_RCPT_NBR"), FieldType::Long},
-                      {QStringLiteral("DLY_RCPT_CMMT_TXT"), FieldType::Text},
-                      {QStringLiteral("CNFRMTN_DT"), FieldType::Date}};
+        const QString key = request(Save).key;
         m_saved = {false,
                    QStringLiteral("UNCONFIRM"),
                    m_batch,
                    m_number,
                    QDate::currentDate(),
-                   QStringLiteral("Load run %1 takes back %2").arg(r.key, m_number)};
-        set.records.append(QList<Value>{m_saved.action, m_batch, m_saved.reason, m_saved.date});
-        r.dataSets.insert(QStringLiteral("CONFIRMATION"), set);
-        sendRequest(r);
+                   key,
+                   QStringLiteral("Load run %1 takes back %2").arg(key, m_number)};
+        sendRequest(saveRequest(m_saved));
         m_shared.record(m_saved);
     }
 
@@ -419,10 +437,11 @@ private:
             return;
         }
         case Kind::Unconfirm:
+        case Kind::Resend:
         case Kind::FormNumber:
         case Kind::Confirm: {
             if (m_kind == Kind::Unconfirm || m_confirmStep == 2) {
-                if (acknowledge(*reply, m_kind == Kind::Confirm))
+                if (acknowledge(*reply, m_saved.action == u"UPD"))
                     answered(1, false);
                 else
                     refused(QStringLiteral("saved-state-differs"));
@@ -522,6 +541,8 @@ QString kindName(Kind kind)
         return QStringLiteral("confirm");
     case Kind::Unconfirm:
         return QStringLiteral("unconfirm");
+    case Kind::Resend:
+        return QStringLiteral("resend");
     }
     return {};
 }
@@ -541,10 +562,11 @@ std::optional<QList<MixEntry>> parseMix(const QString& text, QString* error)
         const QStringList pieces = part.trimmed().split(u':');
         const auto kind = kindFromName(pieces.front());
         if (!kind || pieces.size() > 2) {
-            *error = QStringLiteral(
-                         "\"%1\" is not one of ping, search, receipt, funds, number, confirm, unconfirm "
-                         "(optionally followed by :WEIGHT)")
-                         .arg(part.trimmed());
+            *error =
+                QStringLiteral(
+                    "\"%1\" is not one of ping, search, receipt, funds, number, confirm, unconfirm, resend "
+                    "(optionally followed by :WEIGHT)")
+                    .arg(part.trimmed());
             return std::nullopt;
         }
         bool ok = true;
@@ -596,6 +618,7 @@ QString JournalEntry::toLine() const
                        QString::number(batch),
                        number,
                        date.toString(Qt::ISODate),
+                       key,
                        flat}
         .join(u'\t');
 }
@@ -603,16 +626,56 @@ QString JournalEntry::toLine() const
 std::optional<JournalEntry> JournalEntry::fromLine(const QString& line)
 {
     const QStringList parts = line.split(u'\t');
-    if (parts.size() != 6 || (parts[0] != u"ack" && parts[0] != u"sent") ||
+    if (parts.size() != 7 || (parts[0] != u"ack" && parts[0] != u"sent") ||
         (parts[1] != u"UPD" && parts[1] != u"UNCONFIRM"))
         return std::nullopt;
-    JournalEntry entry{
-        parts[0] == u"ack", parts[1], 0, parts[3], QDate::fromString(parts[4], Qt::ISODate), parts[5]};
+    JournalEntry entry{parts[0] == u"ack", parts[1], 0, parts[3], QDate::fromString(parts[4], Qt::ISODate),
+                       parts[5],           parts[6]};
     bool ok = false;
     entry.batch = parts[2].toLongLong(&ok);
-    if (!ok || entry.batch <= 0 || !entry.date.isValid())
+    if (!ok || entry.batch <= 0 || !entry.date.isValid() || entry.key.isEmpty())
         return std::nullopt;
     return entry;
+}
+
+std::optional<QList<JournalEntry>> readJournal(const QString& path, QString* error)
+{
+    QFile file(path);
+    QList<JournalEntry> entries;
+    if (!file.exists())
+        return entries;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const auto entry = JournalEntry::fromLine(QString::fromUtf8(line));
+        if (!entry) {
+            *error = QStringLiteral("unreadable journal line: %1").arg(QString::fromUtf8(line));
+            return std::nullopt;
+        }
+        entries.append(*entry);
+    }
+    return entries;
+}
+
+QList<JournalEntry> unacknowledged(const QList<JournalEntry>& journal)
+{
+    QList<JournalEntry> open;
+    for (const JournalEntry& entry : journal) {
+        if (!entry.acknowledged) {
+            open.append(entry);
+            continue;
+        }
+        const auto sent = std::find_if(open.begin(), open.end(), [&](const JournalEntry& e) {
+            return e.key == entry.key && e.batch == entry.batch;
+        });
+        if (sent != open.end())
+            open.erase(sent);
+    }
+    return open;
 }
 
 qint64 percentile(const QList<qint64>& sorted, double p)
@@ -628,6 +691,7 @@ Results run(const Options& options)
     Results results;
     Shared shared(options, results);
     shared.nextConfirm = options.confirmFrom > 0 ? options.confirmFrom : options.firstBatch;
+    shared.toResend = options.resend;
     if (!options.journalPath.isEmpty()) {
         shared.journal.setFileName(options.journalPath);
         if (!shared.journal.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {

@@ -15,7 +15,8 @@ namespace tavro::loadgen {
 /// unconfirmation (72 UNCONFIRM, with a reason) takes a batch this run confirmed and has not
 /// unconfirmed yet; with none there, the client goes on with the next kind of its mix. Batches
 /// this run unconfirmed are confirmed again before new ones are taken, and a batch is in the
-/// hands of one client at a time.
+/// hands of one client at a time. A resend sends a save of Options::resend again, unchanged and
+/// with its request key, as a client does after a lost connection.
 enum class Kind
 {
     Ping,
@@ -24,11 +25,12 @@ enum class Kind
     Funds,
     FormNumber,
     Confirm,
-    Unconfirm
+    Unconfirm,
+    Resend
 };
 
-inline constexpr Kind AllKinds[] = {Kind::Ping,       Kind::Search,  Kind::Receipt,  Kind::Funds,
-                                    Kind::FormNumber, Kind::Confirm, Kind::Unconfirm};
+inline constexpr Kind AllKinds[] = {Kind::Ping,       Kind::Search,  Kind::Receipt,   Kind::Funds,
+                                    Kind::FormNumber, Kind::Confirm, Kind::Unconfirm, Kind::Resend};
 
 QString kindName(Kind kind);
 std::optional<Kind> kindFromName(QStringView name);
@@ -43,6 +45,24 @@ struct MixEntry
 
 /// Reads "search:3,ping,confirm:1": kinds separated by commas, each with an optional weight.
 std::optional<QList<MixEntry>> parseMix(const QString& text, QString* error);
+
+/// One line of the journal: tab-separated state ("sent" or "ack"), action ("UPD" or
+/// "UNCONFIRM"), daily receipt number, confirmation number (the one given, or the one taken
+/// away), date (YYYY-MM-DD), request key and the reason of an unconfirmation.
+struct JournalEntry
+{
+    bool acknowledged = false;
+    QString action;
+    qint64 batch = 0;
+    QString number;
+    QDate date;
+    QString key;
+    QString reason;
+
+    QString toLine() const;
+    static std::optional<JournalEntry> fromLine(const QString& line);
+    friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
+};
 
 struct Options
 {
@@ -70,23 +90,8 @@ struct Options
     /// When set, every save is appended to this file as it is sent and again once it is answered
     /// without an error; see JournalEntry.
     QString journalPath;
-};
-
-/// One line of the journal: tab-separated state ("sent" or "ack"), action ("UPD" or
-/// "UNCONFIRM"), daily receipt number, confirmation number (the one given, or the one taken
-/// away), date (YYYY-MM-DD) and the reason of an unconfirmation.
-struct JournalEntry
-{
-    bool acknowledged = false;
-    QString action;
-    qint64 batch = 0;
-    QString number;
-    QDate date;
-    QString reason;
-
-    QString toLine() const;
-    static std::optional<JournalEntry> fromLine(const QString& line);
-    friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
+    /// Saves the "resend" kind sends again, each once, as they were first sent.
+    QList<JournalEntry> resend;
 };
 
 struct KindStats
@@ -115,6 +120,11 @@ struct Results
     qint64 transportErrorCount() const;
     qint64 errorCount() const;
 };
+
+/// Reads a journal; nullopt with \a error on a line it cannot read. A missing file is empty.
+std::optional<QList<JournalEntry>> readJournal(const QString& path, QString* error);
+/// The saves of \a journal that were sent and not acknowledged, in the order sent.
+QList<JournalEntry> unacknowledged(const QList<JournalEntry>& journal);
 
 /// Nearest-rank percentile \a p (0..100) of \a sorted values.
 qint64 percentile(const QList<qint64>& sorted, double p);

@@ -32,7 +32,7 @@ int main(int argc, char* argv[])
         "Kinds: ping (round trip, nothing done), search (63, one daily batch), receipt (69, one "
         "receipt), funds (69 with the batch's receipts listed), number (90), confirm (90, then 72 UPD on "
         "an unconfirmed batch no other client uses), unconfirm (72 UNCONFIRM, with a reason, of a batch "
-        "this run confirmed).\n\n"
+        "this run confirmed), resend (see --resend).\n\n"
         "Example, against data from tavro-server --generate 2000 20:\n"
         "  tavro-loadgen --url ws://127.0.0.1:8765 --user bench --password bench --clients 32 "
         "--seconds 10 --mix search:4,ping:1"));
@@ -97,8 +97,14 @@ int main(int argc, char* argv[])
                        "each: sent|ack, UPD|UNCONFIRM, batch, confirmation number, date, reason "
                        "(tab-separated)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption resend(
+        QStringLiteral("resend"),
+        QStringLiteral("Instead of the mix, send every save that FILE (a journal) shows sent and not "
+                       "acknowledged once more, unchanged and with its request key, as a client does after "
+                       "a lost connection."),
+        QStringLiteral("FILE"));
     parser.addOptions({url, clients, user, password, seconds, count, warmup, mix, firstBatch, batches,
-                       perBatch, firstReceipt, confirmFrom, conf, timeout, journal});
+                       perBatch, firstReceipt, confirmFrom, conf, timeout, journal, resend});
     parser.process(app);
 
     Options options;
@@ -150,6 +156,18 @@ int main(int argc, char* argv[])
         return failed(QStringLiteral("--timeout-ms must be a positive number of milliseconds"));
     options.timeoutMs = int(n);
     options.journalPath = parser.value(journal);
+    if (parser.isSet(resend)) {
+        const auto sent = readJournal(parser.value(resend), &why);
+        if (!sent)
+            return failed(QStringLiteral("--resend: %1").arg(why));
+        options.resend = unacknowledged(*sent);
+        options.mix = {{Kind::Resend, 1}};
+        options.warmup = 0;
+        if (options.resend.isEmpty()) {
+            std::fputs("Nothing to resend: every save of the journal was acknowledged.\n", stdout);
+            return 0;
+        }
+    }
 
     const Results results = run(options);
     std::fputs(qPrintable(report(options, results)), stdout);

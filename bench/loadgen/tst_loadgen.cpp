@@ -3,6 +3,7 @@
 #include "server/Service.h"
 
 #include <memory>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,8 @@ private slots:
     void journalsEverySave();
     void readsJournalLines_data();
     void readsJournalLines();
+    void findsUnansweredSaves_data();
+    void findsUnansweredSaves();
     void countsRefusedSignIn();
 
 private:
@@ -255,13 +258,14 @@ void TestLoadgen::readsJournalLines_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("acknowledged confirmation") << "ack\tUPD\t2000001\t0001001\t2026-12-06\t" << true;
+    QTest::newRow("acknowledged confirmation") << "ack\tUPD\t2000001\t0001001\t2026-12-06\tc0-2\t" << true;
     QTest::newRow("sent unconfirmation")
-        << "sent\tUNCONFIRM\t2000001\t0001001\t2026-12-06\tWrong bank" << true;
-    QTest::newRow("unknown action") << "ack\tDEL\t2000001\t0001001\t2026-12-06\t" << false;
-    QTest::newRow("unknown state") << "done\tUPD\t2000001\t0001001\t2026-12-06\t" << false;
-    QTest::newRow("no batch") << "ack\tUPD\t\t0001001\t2026-12-06\t" << false;
-    QTest::newRow("bad date") << "ack\tUPD\t2000001\t0001001\t2026-13-06\t" << false;
+        << "sent\tUNCONFIRM\t2000001\t0001001\t2026-12-06\tc0-5\tWrong bank" << true;
+    QTest::newRow("unknown action") << "ack\tDEL\t2000001\t0001001\t2026-12-06\tc0-2\t" << false;
+    QTest::newRow("unknown state") << "done\tUPD\t2000001\t0001001\t2026-12-06\tc0-2\t" << false;
+    QTest::newRow("no batch") << "ack\tUPD\t\t0001001\t2026-12-06\tc0-2\t" << false;
+    QTest::newRow("bad date") << "ack\tUPD\t2000001\t0001001\t2026-13-06\tc0-2\t" << false;
+    QTest::newRow("no key") << "ack\tUPD\t2000001\t0001001\t2026-12-06\t\t" << false;
     QTest::newRow("cut short") << "ack\tUPD\t2000001\t0001001" << false;
 }
 
@@ -274,6 +278,35 @@ void TestLoadgen::readsJournalLines()
     QCOMPARE(entry.has_value(), valid);
     if (entry)
         QCOMPARE(entry->toLine(), line);
+}
+
+void TestLoadgen::findsUnansweredSaves_data()
+{
+    QTest::addColumn<QStringList>("journal"); // state and key per line, batch after a colon
+    QTest::addColumn<QStringList>("unanswered");
+    QTest::newRow("all answered") << QStringList{"sent a:1", "ack a:1", "sent b:1", "ack b:1"}
+                                  << QStringList();
+    QTest::newRow("last one open") << QStringList{"sent a:1", "ack a:1", "sent b:1"} << QStringList{"b"};
+    QTest::newRow("answers out of order")
+        << QStringList{"sent a:1", "sent b:2", "ack b:2", "sent c:2"} << QStringList{"a", "c"};
+    QTest::newRow("same key, other batch") << QStringList{"sent a:1", "ack a:2"} << QStringList{"a"};
+}
+
+// Which saves a retry after a crash must send again.
+void TestLoadgen::findsUnansweredSaves()
+{
+    QFETCH(QStringList, journal);
+    QFETCH(QStringList, unanswered);
+    QList<JournalEntry> entries;
+    for (const QString& line : journal) {
+        const QStringList parts = line.split(QRegularExpression("[ :]"));
+        entries.append(
+            {parts[0] == u"ack", "UPD", parts[2].toLongLong(), "0001001", QDate(2026, 1, 5), parts[1], {}});
+    }
+    QStringList keys;
+    for (const JournalEntry& entry : unacknowledged(entries))
+        keys << entry.key;
+    QCOMPARE(keys, unanswered);
 }
 
 void TestLoadgen::countsRefusedSignIn()

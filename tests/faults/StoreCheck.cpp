@@ -213,29 +213,6 @@ void checkJournal(Checker& check, const QList<JournalEntry>& journal, qint64 fir
 
 } // namespace
 
-std::optional<QList<JournalEntry>> readJournal(const QString& path, QString* error)
-{
-    QFile file(path);
-    QList<JournalEntry> entries;
-    if (!file.exists())
-        return entries;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = file.errorString();
-        return std::nullopt;
-    }
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        const auto entry = JournalEntry::fromLine(QString::fromUtf8(line));
-        if (!entry) {
-            *error = QStringLiteral("unreadable journal line: %1").arg(QString::fromUtf8(line));
-            return std::nullopt;
-        }
-        entries.append(*entry);
-    }
-    return entries;
-}
-
 StoreReport checkStore(const QSqlDatabase& db, server::Dialect dialect, const QList<JournalEntry>& journal,
                        qint64 firstBatch, qint64 lastBatch)
 {

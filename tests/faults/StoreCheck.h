@@ -25,9 +25,6 @@ struct StoreReport
     qint64 confirmedBatches = 0;
 };
 
-/// Reads a load client journal; nullopt with \a error on a line it cannot read.
-std::optional<QList<loadgen::JournalEntry>> readJournal(const QString& path, QString* error);
-
 /// Checks a store that a load client confirmed and unconfirmed in, with \a journal its record
 /// of what it sent and what was acknowledged. Batches \a firstBatch to \a lastBatch are the
 /// generated ones, which started unconfirmed and without audit rows. The rules:

@@ -40,6 +40,7 @@ struct Settings
     quint64 seed = 0;
     QString server;
     QString loadgen;
+    bool resend = false;
 };
 
 class Suite
@@ -85,6 +86,29 @@ private:
         }
     }
     bool round(int kill);
+    // What every load client run is given: the server, the user, the clients and the journal.
+    QStringList loadArguments(const QString& journal) const
+    {
+        return {QStringLiteral("--url"),        QStringLiteral("ws://127.0.0.1:%1").arg(m_port),
+                QStringLiteral("--user"),       QStringLiteral("crash"),
+                QStringLiteral("--password"),   QStringLiteral("crash"),
+                QStringLiteral("--clients"),    QString::number(m_settings.clients),
+                QStringLiteral("--timeout-ms"), QStringLiteral("10000"),
+                QStringLiteral("--journal"),    journal};
+    }
+    // Reads the journal and checks the store with a connection of its own, opened after the restart.
+    bool check(const QString& journal, faults::StoreReport* report, QList<loadgen::JournalEntry>* entries)
+    {
+        QString why;
+        const auto read = loadgen::readJournal(journal, &why);
+        if (!read)
+            return fail(why);
+        *entries = *read;
+        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("crashsuite"));
+        *report = faults::checkStore(db, m_config.dialect, *entries, 2000001, 2000000 + m_settings.batches);
+        db.close();
+        return true;
+    }
 
     Settings m_settings;
     QRandomGenerator m_random;
@@ -96,7 +120,9 @@ private:
     std::unique_ptr<QProcess> m_server;
     QString m_problem;
     qint64 m_nextBatch = 2000001;
-    qint64 m_inFlightAtKills = 0;
+    qint64 m_unanswered = 0;
+    qint64 m_landed = 0;
+    qint64 m_resent = 0;
     faults::StoreReport m_last;
 };
 
@@ -167,30 +193,14 @@ bool Suite::round(int kill)
     QProcess load;
     load.setStandardOutputFile(m_dir.filePath(QStringLiteral("load%1.txt").arg(kill)));
     load.setStandardErrorFile(m_dir.filePath(QStringLiteral("load%1.txt").arg(kill)), QIODevice::Append);
-    load.start(m_settings.loadgen, {QStringLiteral("--url"),
-                                    QStringLiteral("ws://127.0.0.1:%1").arg(m_port),
-                                    QStringLiteral("--user"),
-                                    QStringLiteral("crash"),
-                                    QStringLiteral("--password"),
-                                    QStringLiteral("crash"),
-                                    QStringLiteral("--clients"),
-                                    QString::number(m_settings.clients),
-                                    QStringLiteral("--seconds"),
-                                    QStringLiteral("600"),
-                                    QStringLiteral("--warmup"),
-                                    QStringLiteral("0"),
-                                    QStringLiteral("--mix"),
-                                    QStringLiteral("confirm:2,unconfirm"),
-                                    QStringLiteral("--batches"),
-                                    QString::number(m_settings.batches),
-                                    QStringLiteral("--receipts-per-batch"),
-                                    QString::number(m_settings.receipts),
-                                    QStringLiteral("--confirm-from"),
-                                    QString::number(m_nextBatch),
-                                    QStringLiteral("--timeout-ms"),
-                                    QStringLiteral("10000"),
-                                    QStringLiteral("--journal"),
-                                    journal});
+    load.start(m_settings.loadgen,
+               loadArguments(journal) +
+                   QStringList{QStringLiteral("--seconds"), QStringLiteral("600"), QStringLiteral("--warmup"),
+                               QStringLiteral("0"), QStringLiteral("--mix"),
+                               QStringLiteral("confirm:2,unconfirm"), QStringLiteral("--batches"),
+                               QString::number(m_settings.batches), QStringLiteral("--receipts-per-batch"),
+                               QString::number(m_settings.receipts), QStringLiteral("--confirm-from"),
+                               QString::number(m_nextBatch)});
 
     // The kill comes at a random moment after the first save of this round went out.
     QElapsedTimer clock;
@@ -216,30 +226,25 @@ bool Suite::round(int kill)
     if (!startServer())
         return fail(QStringLiteral("round %1: %2").arg(kill).arg(m_problem));
     const qint64 restarted = clock.restart();
-    QString why;
-    const auto entries = faults::readJournal(journal, &why);
-    if (!entries)
-        return fail(why);
-    // A connection of its own for every look, opened after the restart.
-    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("crashsuite"));
-    const faults::StoreReport report =
-        faults::checkStore(db, m_config.dialect, *entries, 2000001, 2000000 + m_settings.batches);
-    db.close();
-    const qint64 checked = clock.elapsed();
-    qint64 inFlight = 0;
-    for (const loadgen::JournalEntry& entry : *entries) {
-        inFlight += entry.acknowledged ? -1 : 1;
+    faults::StoreReport report;
+    QList<loadgen::JournalEntry> entries;
+    if (!check(journal, &report, &entries))
+        return false;
+    const qint64 checked = clock.restart();
+    for (const loadgen::JournalEntry& entry : std::as_const(entries))
         m_nextBatch = std::max(m_nextBatch, entry.batch + 1);
-    }
-    m_inFlightAtKills = inFlight;
-    say(QStringLiteral("kill %1/%2 after %3 ms of saves: %4 acknowledged, %5 in flight at the kills so far "
+    const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(entries);
+    // Without resending, what was open stays open: the counts are the journal's.
+    m_unanswered = m_settings.resend ? m_unanswered + open.size() : open.size();
+    m_landed = m_settings.resend ? m_landed + report.landedUnacknowledged : report.landedUnacknowledged;
+    say(QStringLiteral("kill %1/%2 after %3 ms of saves: %4 acknowledged, %5 unanswered at the kills so far "
                        "(%6 of them landed), %7 batches confirmed; %8; %9")
             .arg(kill)
             .arg(m_settings.kills)
             .arg(delay)
             .arg(report.acknowledged)
-            .arg(inFlight)
-            .arg(report.landedUnacknowledged)
+            .arg(m_unanswered)
+            .arg(m_landed)
             .arg(report.confirmedBatches)
             .arg(report.integrity, report.problems.isEmpty()
                                        ? QStringLiteral("every check held")
@@ -249,9 +254,34 @@ bool Suite::round(int kill)
             .arg(loadEnded)
             .arg(restarted)
             .arg(checked));
-    m_last = report;
     if (!report.problems.isEmpty())
         return fail(report.problems.mid(0, 20).join(u'\n'));
+
+    if (m_settings.resend && !open.isEmpty()) {
+        // The unanswered saves again, as a client retries them after reconnecting: each must be
+        // answered as acknowledged and be in the audit once.
+        QProcess again;
+        again.setProcessChannelMode(QProcess::MergedChannels);
+        again.start(m_settings.loadgen,
+                    loadArguments(journal) + QStringList{QStringLiteral("--resend"), journal});
+        if (!again.waitForFinished(30000) || again.exitCode() != 0)
+            return fail(QStringLiteral("round %1: a resent save was not answered as acknowledged:\n%2")
+                            .arg(kill)
+                            .arg(QString::fromLocal8Bit(again.readAll())));
+        if (!check(journal, &report, &entries))
+            return false;
+        if (!loadgen::unacknowledged(entries).isEmpty())
+            return fail(QStringLiteral("round %1: a resent save is still unanswered").arg(kill));
+        m_resent += open.size();
+        say(QStringLiteral("  resent the %1 unanswered saves with their keys: each acknowledged, each in the "
+                           "store once; %2")
+                .arg(open.size())
+                .arg(report.problems.isEmpty() ? QStringLiteral("every check held")
+                                               : QStringLiteral("%1 problems").arg(report.problems.size())));
+        if (!report.problems.isEmpty())
+            return fail(report.problems.mid(0, 20).join(u'\n'));
+    }
+    m_last = report;
     if (m_nextBatch + 2000 > 2000001 + m_settings.batches && kill < m_settings.kills)
         return fail(QStringLiteral("too few batches for the rounds left: raise --batches"));
     return true;
@@ -278,12 +308,13 @@ bool Suite::run()
             return false;
     stopServer();
     say(QStringLiteral("PASSED: %1 kills in %2 s; %3 saves acknowledged, all in the store; %4 sent but not "
-                       "acknowledged at the kills, %5 of which landed; %6 audit rows")
+                       "answered at the kills, %5 of which landed; %6 resent and applied once; %7 audit rows")
             .arg(m_settings.kills)
             .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1)
             .arg(m_last.acknowledged)
-            .arg(m_inFlightAtKills)
-            .arg(m_last.landedUnacknowledged)
+            .arg(m_unanswered)
+            .arg(m_landed)
+            .arg(m_resent)
             .arg(m_last.auditRows));
     return true;
 }
@@ -321,7 +352,11 @@ int main(int argc, char* argv[])
                                         QStringLiteral("PATH"), here + QStringLiteral("/tavro-server"));
     const QCommandLineOption loadPath(QStringLiteral("loadgen"), QStringLiteral("The tavro-loadgen binary."),
                                       QStringLiteral("PATH"), here + QStringLiteral("/tavro-loadgen"));
-    parser.addOptions({store, kills, batches, clients, delay, seed, serverPath, loadPath});
+    const QCommandLineOption resend(
+        QStringLiteral("resend"),
+        QStringLiteral("After each restart, send the saves the kill left unanswered again with their request "
+                       "keys (a client's retry) and check that each is answered and applied once."));
+    parser.addOptions({store, kills, batches, clients, delay, seed, serverPath, loadPath, resend});
     parser.process(app);
 
     Settings settings;
@@ -334,6 +369,7 @@ int main(int argc, char* argv[])
         parser.isSet(seed) ? parser.value(seed).toULongLong() : QRandomGenerator::global()->generate();
     settings.server = parser.value(serverPath);
     settings.loadgen = parser.value(loadPath);
+    settings.resend = parser.isSet(resend);
     if ((settings.store != u"sqlite" && settings.store != u"postgresql") || settings.kills < 1 ||
         settings.batches < 3000 || settings.clients < 1 || settings.maxDelayMs < 0) {
         std::fputs(

@@ -50,7 +50,7 @@ private slots:
             QVERIFY(!results.unconfirmedBatches.isEmpty());
         }
         QString why;
-        const auto journal = faults::readJournal(m_dir.filePath("journal.txt"), &why);
+        const auto journal = loadgen::readJournal(m_dir.filePath("journal.txt"), &why);
         QVERIFY2(journal, qPrintable(why));
         m_journal = *journal;
     }
@@ -119,11 +119,12 @@ private slots:
             << QStringList() << "receipt totals";
         QTest::newRow("an acknowledged save the store lost")
             << QStringList()
-            << QStringList{"sent\tUPD\t2000008\t0999999\t" + today + "\t",
-                           "ack\tUPD\t2000008\t0999999\t" + today + "\t"}
+            << QStringList{"sent\tUPD\t2000008\t0999999\t" + today + "\tK1\t",
+                           "ack\tUPD\t2000008\t0999999\t" + today + "\tK1\t"}
             << "is not in the audit";
         QTest::newRow("an acknowledgement of nothing sent")
-            << QStringList() << QStringList{"ack\tUPD\t2000008\t0999999\t" + today + "\t"} << "never sent";
+            << QStringList() << QStringList{"ack\tUPD\t2000008\t0999999\t" + today + "\tK2\t"}
+            << "never sent";
         QTest::newRow("a damaged file") << QStringList{"#damage"} << QStringList() << "integrity_check";
     }
 
