@@ -116,7 +116,8 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         appendOfficerCell(row, field(5));
         row += tab;
 
-        mSdgCnfrmPymt->setFieldSeparator(QString(tab));
+        if (mSdgCnfrmPymt->FieldSeparator() != tab) // no new string for every row
+            mSdgCnfrmPymt->setFieldSeparator(QString(tab));
         mSdgCnfrmPymt->AddItem(row);
     });
 }
