@@ -49,7 +49,9 @@ bool grantServiceRole(const Database& database, const QString& role, QString* er
         return fail(error, owner.error());
     if (owner.value(0).toString() == role)
         return fail(error,
-                    QStringLiteral("The service role must not be the owner of the schema (%1)").arg(role));
+                    QStringLiteral(
+                        "The store is opened as the service role %1 itself; grant as the owner of the schema")
+                        .arg(role));
     const bool exists = owner.value(1).toBool();
     owner.finish();
     const QString quoted = u'"' + role + u'"';

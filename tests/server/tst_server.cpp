@@ -450,6 +450,24 @@ private slots:
         QCOMPARE(sqlNumber(count) - before, qint64(applied));
     }
 
+    void copiesSentAtOnceShouldBeAppliedOnce()
+    {
+        const auto clients = eightSignedIn();
+        QVERIFY(std::ranges::all_of(clients, [](const auto& client) { return client != nullptr; }));
+        const Request change = takeRequest();
+        const qint64 before = sqlNumber("SELECT COUNT(*) FROM form_nbr");
+        for (auto& client : clients)
+            client->send(change);
+        QSet<QByteArray> answers;
+        for (auto& client : clients) {
+            const auto reply = as<Reply>(client->next());
+            QVERIFY(reply && reply->errors.isEmpty());
+            answers.insert(encode(*reply));
+        }
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(sqlNumber("SELECT COUNT(*) FROM form_nbr") - before, qint64(1));
+    }
+
     void signInsShouldBeSlowedThenLocked_data()
     {
         QTest::addColumn<QStringList>("steps"); // "user password answer", or milliseconds to wait
