@@ -54,7 +54,7 @@ void learnGrouping(CurrencyPattern& pattern, const QLocale& locale)
     pattern.plainIntegers = true;
 }
 
-// Appends the whole part as Qt writes it (see learnGrouping).
+// Appends the whole part as Qt writes it (see learnGrouping), built in one piece.
 void appendGroupedDigits(QString& text, quint64 whole, const CurrencyPattern& pattern)
 {
     char digits[24];
@@ -64,11 +64,25 @@ void appendGroupedDigits(QString& text, quint64 whole, const CurrencyPattern& pa
         whole /= 10;
     } while (whole > 0);
     const quint32 mask = pattern.groupsByDigits[count];
-    for (std::size_t k = 0; k < count; ++k) {
-        if (mask & (1u << k))
-            text += pattern.groupSeparator;
-        text += QLatin1Char(digits[count - 1 - k]);
+    const QStringView separator = pattern.groupSeparator;
+    if (separator.size() > 4) { // no locale has one; written piece by piece
+        for (std::size_t k = 0; k < count; ++k) {
+            if (mask & (1u << k))
+                text += separator;
+            text += QLatin1Char(digits[count - 1 - k]);
+        }
+        return;
     }
+    char16_t out[24 * 5];
+    std::size_t length = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (mask & (1u << k)) {
+            for (const QChar c : separator)
+                out[length++] = c.unicode();
+        }
+        out[length++] = static_cast<char16_t>(digits[count - 1 - k]);
+    }
+    text.append(reinterpret_cast<const QChar*>(out), static_cast<qsizetype>(length));
 }
 
 // Qt composes a currency text from the locale's pattern and its number formatting; the
