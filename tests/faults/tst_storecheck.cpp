@@ -145,11 +145,18 @@ private slots:
             QVERIFY(db.open());
             for (const QString& statement : statements) {
                 if (statement == u"#damage") {
-                    // Garbage over the middle of the file, where the receipts' pages are.
+                    // Garbage over the first page of the receipts table.
+                    QSqlQuery where(db);
+                    QVERIFY(where.exec("SELECT (SELECT rootpage FROM sqlite_master WHERE name = 'rcpt'), "
+                                       "(SELECT page_size FROM pragma_page_size)") &&
+                            where.next());
+                    const qint64 pageSize = where.value(1).toLongLong();
+                    const qint64 root = where.value(0).toLongLong();
+                    where.finish();
                     QFile file(path);
                     QVERIFY(file.open(QIODevice::ReadWrite));
-                    QVERIFY(file.seek(file.size() / 2));
-                    file.write(QByteArray(512, '\x5a'));
+                    QVERIFY(file.seek((root - 1) * pageSize));
+                    file.write(QByteArray(pageSize, '\x5a'));
                     continue;
                 }
                 QSqlQuery q(db);
