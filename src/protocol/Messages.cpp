@@ -295,6 +295,66 @@ public:
         m_out.resize(out - m_out.constData());
     }
 
+    /// As moneyToText() writes it, quoted.
+    void money(Money money)
+    {
+        const bool negative = money.units < 0;
+        const quint64 magnitude = negative ? quint64(0) - quint64(money.units) : quint64(money.units);
+        char text[32];
+        char* end = text + sizeof text;
+        char* p = end;
+        *--p = '"';
+        quint64 fraction = magnitude % 10000;
+        if (fraction) {
+            int decimals = 4;
+            while (fraction % 10 == 0) {
+                fraction /= 10;
+                --decimals;
+            }
+            for (int i = 0; i < decimals; ++i, fraction /= 10)
+                *--p = char('0' + fraction % 10);
+            *--p = '.';
+        }
+        quint64 whole = magnitude / 10000;
+        do {
+            *--p = char('0' + whole % 10);
+            whole /= 10;
+        } while (whole);
+        if (negative)
+            *--p = '-';
+        *--p = '"';
+        m_out.append(p, end - p);
+    }
+
+    /// As QDate::toString(Qt::ISODate) writes it, quoted: empty for a year it cannot write in
+    /// four digits; null for an invalid date.
+    void date(const QDate& date)
+    {
+        if (!date.isValid()) {
+            raw("null");
+            return;
+        }
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        if (year < 0 || year > 9999) {
+            raw("\"\"");
+            return;
+        }
+        char text[12] = {'"',
+                         char('0' + year / 1000),
+                         char('0' + year / 100 % 10),
+                         char('0' + year / 10 % 10),
+                         char('0' + year % 10),
+                         '-',
+                         char('0' + month / 10),
+                         char('0' + month % 10),
+                         '-',
+                         char('0' + day / 10),
+                         char('0' + day % 10),
+                         '"'};
+        m_out.append(text, sizeof text);
+    }
+
     void value(const Value& value)
     {
         struct Visitor
@@ -304,14 +364,8 @@ public:
             void operator()(const QString& text) const { w.string(text); }
             void operator()(qint64 number) const { w.integer(number); }
             void operator()(double number) const { w.floating(number); }
-            void operator()(Money money) const { w.string(moneyToText(money)); }
-            void operator()(const QDate& date) const
-            {
-                if (date.isValid())
-                    w.string(date.toString(Qt::ISODate));
-                else
-                    w.raw("null");
-            }
+            void operator()(Money money) const { w.money(money); }
+            void operator()(const QDate& date) const { w.date(date); }
             void operator()(bool flag) const { w.raw(flag ? "true" : "false"); }
         };
         std::visit(Visitor{*this}, value);

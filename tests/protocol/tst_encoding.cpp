@@ -7,6 +7,7 @@
 #include <limits>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -14,6 +15,7 @@
 using namespace tavro::protocol;
 
 Q_DECLARE_METATYPE(tavro::protocol::Message)
+Q_DECLARE_METATYPE(tavro::protocol::Value)
 
 namespace {
 
@@ -72,7 +74,12 @@ private slots:
                        {QStringLiteral("T"), FieldType::Text}},
                       {{Money{-1}, QDate(1, 1, 1), true, QString()},
                        {Money{std::numeric_limits<qint64>::min()}, QDate(), false, std::monostate{}},
-                       {std::monostate{}, QDate(9999, 12, 31), std::monostate{}, QStringLiteral("x")}}}}}));
+                       {std::monostate{}, QDate(9999, 12, 31), std::monostate{}, QStringLiteral("x")},
+                       {Money{10000}, QDate(10000, 1, 1), true, QString()},
+                       {Money{-123456789}, QDate(-44, 3, 15), true, QString()},
+                       {Money{50}, QDate(2005, 1, 26), true, QString()},
+                       {Money{std::numeric_limits<qint64>::max()}, QDate(999, 10, 9), true, QString()},
+                       {Money{0}, QDate(1, 12, 31), true, QString()}}}}}));
 
         // Qt orders object members by name; these are not in that order as typed.
         QTest::newRow("data sets and their names")
@@ -148,6 +155,36 @@ private slots:
         const QJsonObject object{{"code", "c"}, {"text", text}, {"type", "error"}};
         QCOMPARE(encode(Error{QStringLiteral("c"), text}),
                  QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
+
+    // Amounts and dates are written by hand; they must read as moneyToText() and Qt's ISO date.
+    void amountsAndDatesShouldBeWrittenAsTheirTexts_data()
+    {
+        QTest::addColumn<Value>("value");
+        QTest::addColumn<QJsonValue>("expected");
+        for (const qint64 units :
+             {qint64(0), qint64(1), qint64(-1), qint64(10), qint64(10000), qint64(-10000), qint64(12345678),
+              qint64(-50), qint64(1230000), qint64(99990000), std::numeric_limits<qint64>::max(),
+              std::numeric_limits<qint64>::min()})
+            QTest::addRow("money %lld", static_cast<long long>(units))
+                << Value(Money{units}) << QJsonValue(moneyToText(Money{units}));
+        for (const QDate& date : {QDate(2005, 1, 26), QDate(1, 1, 1), QDate(999, 10, 9), QDate(9999, 12, 31),
+                                  QDate(10000, 1, 1), QDate(-44, 3, 15), QDate()}) {
+            QTest::addRow("date %s", qPrintable(date.toString(Qt::RFC2822Date)))
+                << Value(date)
+                << (date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null));
+        }
+    }
+
+    void amountsAndDatesShouldBeWrittenAsTheirTexts()
+    {
+        QFETCH(Value, value);
+        QFETCH(QJsonValue, expected);
+        const FieldType type = std::holds_alternative<Money>(value) ? FieldType::Currency : FieldType::Date;
+        const QByteArray frame = encode(replyWith({{QStringLiteral("S"), oneField(type, {value})}}));
+        const QJsonValue written =
+            QJsonDocument::fromJson(frame)["dataSets"]["S"]["records"].toArray().at(0).toArray().at(0);
+        QCOMPARE(written, expected);
     }
 
     // The fuzzers' inputs hold the strangest texts the decoder lets through.
