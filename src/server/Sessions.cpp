@@ -16,11 +16,13 @@ namespace {
 // Writing last_seen on every request would make every reader a writer; a coarse clock is enough.
 constexpr qint64 IdleClockStep = 30;
 
-Error ended()
+// A session is gone when it was left idle too long, or ended by signing out or revocation.
+Error ended(bool idle = false)
 {
     return detail::sessionError(
         sessionerr::SessionExpired,
-        QStringLiteral("Your session has ended after a time without use. Please sign in again."));
+        idle ? QStringLiteral("Your session has ended after a time without use. Please sign in again.")
+             : QStringLiteral("Your session has ended. Please sign in again."));
 }
 
 } // namespace
@@ -119,7 +121,7 @@ bool Service::touch(const SessionInfo& session, Error* error)
     qint64 lastSeen = toInteger(query.value(0));
     if (now - lastSeen > m_options.idleTimeout.count()) {
         logout(session);
-        setError(error, ended());
+        setError(error, ended(true));
         return false;
     }
     if (now - lastSeen >= IdleClockStep) {
