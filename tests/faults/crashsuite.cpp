@@ -116,6 +116,7 @@ private:
     std::unique_ptr<server::test::PgCluster> m_cluster;
     server::DatabaseConfig m_config;
     QString m_url;
+    QString m_serviceUrl;
     quint16 m_port = 0;
     std::unique_ptr<QProcess> m_server;
     QString m_problem;
@@ -130,16 +131,19 @@ bool Suite::prepareStore()
 {
     if (m_settings.store == u"sqlite") {
         m_config = server::DatabaseConfig::sqlite(m_dir.filePath(QStringLiteral("store.db")));
-        m_url = QStringLiteral("sqlite:") + m_config.path;
+        m_url = m_serviceUrl = QStringLiteral("sqlite:") + m_config.path;
     } else {
         m_cluster = std::make_unique<server::test::PgCluster>();
         if (!m_cluster->start(&m_problem) ||
             !m_cluster->execute(QStringLiteral("CREATE DATABASE crash"), &m_problem))
             return false;
         m_config = m_cluster->config(QStringLiteral("crash"));
-        m_url = QStringLiteral("postgresql://%1@/%2?host=%3&port=%4")
-                    .arg(m_config.user, m_config.name, m_config.host)
-                    .arg(m_config.port);
+        const QString url = QStringLiteral("postgresql://%1@/%2?host=%3&port=%4");
+        m_url = url.arg(m_config.user, m_config.name, m_config.host).arg(m_config.port);
+        // The server runs as the service role --init creates, as in production; the store's
+        // owner only prepares it.
+        m_serviceUrl =
+            url.arg(QStringLiteral("tavro_service"), m_config.name, m_config.host).arg(m_config.port);
     }
     if (!administer({QStringLiteral("--init"), QStringLiteral("--generate"),
                      QString::number(m_settings.batches), QString::number(m_settings.receipts)}) ||
@@ -171,7 +175,7 @@ bool Suite::startServer()
     m_server = std::make_unique<QProcess>();
     m_server->setStandardOutputFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
     m_server->setStandardErrorFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
-    m_server->start(m_settings.server, {QStringLiteral("--db"), m_url, QStringLiteral("--listen"),
+    m_server->start(m_settings.server, {QStringLiteral("--db"), m_serviceUrl, QStringLiteral("--listen"),
                                         QStringLiteral("127.0.0.1:%1").arg(m_port)});
     QElapsedTimer clock;
     clock.start();
@@ -297,12 +301,14 @@ bool Suite::run()
         return fail(QStringLiteral("preparing the store: %1").arg(m_problem));
     if (!startServer())
         return fail(m_problem);
-    say(QStringLiteral("crash suite on %1 (seed %2): %3 batches of %4 receipts, %5 load clients")
+    say(QStringLiteral("crash suite on %1 (seed %2): %3 batches of %4 receipts, %5 load clients; the "
+                       "server serves %6")
             .arg(m_settings.store)
             .arg(m_settings.seed)
             .arg(m_settings.batches)
             .arg(m_settings.receipts)
-            .arg(m_settings.clients));
+            .arg(m_settings.clients)
+            .arg(m_serviceUrl));
     for (int kill = 1; kill <= m_settings.kills; ++kill)
         if (!round(kill))
             return false;
