@@ -7,7 +7,6 @@
 #include <QCborValue>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QStringDecoder>
 #include <utility>
 
 namespace tavro::protocol {
@@ -1078,11 +1077,8 @@ DecodeResult decode(const QByteArray& frame)
         if (frame.size() > MaxFrameBytes)
             refuse(errc::TooLarge, QStringLiteral("The message is larger than 16 MiB"));
         // The JSON reader refuses bad UTF-8 inside strings only; check the whole frame.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8.decode(frame);
-        if (utf8.hasError())
+        if (!frame.isValidUtf8())
             refuse(errc::BadEncoding, QStringLiteral("The message is not valid UTF-8"));
-        Q_UNUSED(decoded);
 
         checkJsonLexically(frame);
         QJsonParseError parseError;

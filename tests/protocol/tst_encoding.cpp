@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringDecoder>
 #include <QTest>
 
 using namespace tavro::protocol;
@@ -185,6 +186,55 @@ private slots:
         const QJsonValue written =
             QJsonDocument::fromJson(frame)["dataSets"]["S"]["records"].toArray().at(0).toArray().at(0);
         QCOMPARE(written, expected);
+    }
+
+    // The decoder checks UTF-8 without decoding it; it must refuse exactly what Qt's decoder refuses.
+    void decoderShouldRefuseWhatTheUtf8DecoderRefuses_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QList<std::pair<const char*, QByteArray>> rows{
+            {"two-byte", "\xC3\xA9"},
+            {"overlong two-byte", "\xC0\x80"},
+            {"overlong two-byte C1", "\xC1\xBF"},
+            {"overlong three-byte", "\xE0\x80\x80"},
+            {"overlong four-byte", "\xF0\x80\x80\x80"},
+            {"encoded high surrogate", "\xED\xA0\x80"},
+            {"encoded low surrogate", "\xED\xBF\xBF"},
+            {"last before surrogates", "\xED\x9F\xBF"},
+            {"U+FFFF", "\xEF\xBF\xBF"},
+            {"U+FFFE", "\xEF\xBF\xBE"},
+            {"U+FDD0", "\xEF\xB7\x90"},
+            {"U+10FFFF", "\xF4\x8F\xBF\xBF"},
+            {"beyond U+10FFFF", "\xF4\x90\x80\x80"},
+            {"F5 lead", "\xF5\x80\x80\x80"},
+            {"FF byte", "\xFF"},
+            {"lone continuation", "\x80"},
+            {"lead without continuation", "\xE2\x82x"},
+            {"byte-order mark inside", "\xEF\xBB\xBF"},
+            {"five-byte form", "\xF8\x88\x80\x80\x80"},
+        };
+        for (const auto& [name, bytes] : rows)
+            QTest::newRow(name) << bytes;
+        QTest::newRow("cut at the end") << QByteArray("\xE2\x82");
+    }
+
+    void decoderShouldRefuseWhatTheUtf8DecoderRefuses()
+    {
+        QFETCH(QByteArray, bytes);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(bytes);
+        const bool broken = utf8.hasError();
+        // Inside a text member, and as the very end of the frame.
+        for (const QByteArray& frame :
+             {R"({"type":"ping","key":")" + bytes + R"("})", R"({"type":"ping"})" + bytes}) {
+            const DecodeResult result = decode(frame);
+            QCOMPARE(result.error.code == QLatin1String(errc::BadEncoding), broken);
+        }
+        if (!broken) {
+            const DecodeResult result = decode(R"({"type":"ping","key":")" + bytes + R"("})");
+            QVERIFY(result.message);
+            QCOMPARE(std::get<Ping>(*result.message).key, text);
+        }
     }
 
     // The fuzzers' inputs hold the strangest texts the decoder lets through.
