@@ -216,10 +216,17 @@ int currencyDecimals(const QLocale& locale)
     return cachedPatternOf(locale).decimals;
 }
 
-QString formatCurrency(Currency amount, const QLocale& locale)
+namespace {
+
+/// An amount at the locale's decimals: the magnitude in units of \a step ten-thousandths.
+struct ShownMagnitude
 {
-    const CurrencyPattern& pattern = cachedPatternOf(locale);
-    const qint64 units = amount.units();
+    quint64 magnitude;
+    quint64 step;
+};
+
+ShownMagnitude shownMagnitude(qint64 units, const CurrencyPattern& pattern)
+{
     // The magnitude as unsigned, so that the minimum does not overflow.
     quint64 magnitude = units < 0 ? 0 - static_cast<quint64>(units) : static_cast<quint64>(units);
     quint64 step = 1;
@@ -232,6 +239,23 @@ QString formatCurrency(Currency amount, const QLocale& locale)
     constexpr quint64 kLargestMagnitude = 9223372036854775807ull;
     if (remainder * 2 >= step && (magnitude + 1) <= kLargestMagnitude / step)
         ++magnitude;
+    return {magnitude, step};
+}
+
+} // namespace
+
+Currency shownCurrency(Currency amount, const QLocale& locale)
+{
+    const auto [magnitude, step] = shownMagnitude(amount.units(), cachedPatternOf(locale));
+    const quint64 shown = magnitude * step; // at most 2^63, the minimum's magnitude
+    return Currency::fromUnits(static_cast<qint64>(amount.units() < 0 ? 0 - shown : shown));
+}
+
+QString formatCurrency(Currency amount, const QLocale& locale)
+{
+    const CurrencyPattern& pattern = cachedPatternOf(locale);
+    const qint64 units = amount.units();
+    const quint64 magnitude = shownMagnitude(units, pattern).magnitude;
     quint64 fractionScale = 1;
     for (int i = 0; i < pattern.decimals; ++i)
         fractionScale *= 10;

@@ -4,6 +4,7 @@
 #include "runtime/Currency.h"
 #include "runtime/CurrencyFormat.h"
 
+#include <limits>
 #include <QTest>
 
 using tavro::Currency;
@@ -72,6 +73,16 @@ private slots:
             const auto general = readGenerally(text, locale);
             QVERIFY2(read.has_value() && general.has_value(), qPrintable(text));
             QCOMPARE(read->units(), general->units());
+        }
+        // What is shown is what reads back, at the ends of the range and at half a cent too.
+        for (const qint64 units :
+             {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min(), qint64(-50), qint64(50),
+              qint64(5), qint64(-12345678905000), qint64(12344999)}) {
+            const Currency amount = Currency::fromUnits(units);
+            const QString text = tavro::formatCurrency(amount, locale);
+            const auto read = tavro::parseCurrency(text, locale);
+            QVERIFY2(read.has_value(), qPrintable(text));
+            QCOMPARE(read->units(), tavro::shownCurrency(amount, locale).units());
         }
     }
 

@@ -119,6 +119,8 @@ private slots:
     void loadReceipts();
     void calculateGridTotals_data();
     void calculateGridTotals();
+    void totalsOfLoadedRows_data();
+    void totalsOfLoadedRows();
     void searchReply_data();
     void searchReply();
     void saveReply_data();
@@ -333,6 +335,53 @@ void TestMessaging::calculateGridTotals()
     QCOMPARE(d.dtpConfimDate->Enabled(), c.pickerEnabled);
     if (grid.Rows() > 0)
         QCOMPARE(grid.Row(), 0);
+}
+
+void TestMessaging::totalsOfLoadedRows_data()
+{
+    QTest::addColumn<QString>("column"); ///< of the last row, rewritten after loading
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("totalUnits");
+    QTest::addColumn<QDate>("earliest");
+
+    const QDate mar4(2024, 3, 4);
+    QTest::newRow("as loaded") << QString() << QString() << qint64(425000) << mar4;
+    QTest::newRow("amount rewritten") << "Total Receipt Amount" << money(1000000) << qint64(1100000) << mar4;
+    QTest::newRow("amount no longer one") << "Total Receipt Amount"
+                                          << "abc" << qint64(100000) << mar4;
+    QTest::newRow("date rewritten") << "Receipt Date" << vb::dateText(QDate(2024, 5, 1)) << qint64(425000)
+                                    << QDate(2024, 5, 1);
+    QTest::newRow("date no longer one") << "Receipt Date"
+                                        << "soon" << qint64(425000) << QDate(2024, 3, 1);
+}
+
+void TestMessaging::totalsOfLoadedRows()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, text);
+    QFETCH(qint64, totalUnits);
+    QFETCH(QDate, earliest);
+
+    DocumentFixture f;
+    f.show();
+    TAVRO_CnfrmPymt& d = *f.document;
+    SSOleDBGrid& grid = *d.mSdgCnfrmPymt;
+    const DataSetPtr set = DataSet::fromWire(
+        QStringLiteral("RECEIPT"),
+        receiptSet({receipt("1001", QDate(2024, 3, 1), "10"), receipt("1002", QDate(2024, 3, 4), "32.5")}));
+    set->Prepare();
+    for (set->MoveFirst(); !set->Eof(); set->MoveNext())
+        d.LoadReceipts(*set);
+    if (!column.isEmpty()) {
+        grid.MoveLast();
+        grid.Columns(column).setValue(text);
+    }
+
+    d.CalculateGridTotals();
+
+    QVERIFY2(f.env.errors.reports.isEmpty(), qPrintable(f.env.errors.labels().join(u',')));
+    QCOMPARE(d.mLblCnfrmPymt[2]->Caption(), money(totalUnits));
+    QCOMPARE(d.dtpConfimDate->MinDate(), earliest);
 }
 
 void TestMessaging::searchReply_data()
