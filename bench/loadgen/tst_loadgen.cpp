@@ -24,6 +24,7 @@ private slots:
     void parsesMix();
     void confirmsEveryBatchOnce();
     void journalsEverySave();
+    void resendsAnAnsweredSaveOnce();
     void readsJournalLines_data();
     void readsJournalLines();
     void findsUnansweredSaves_data();
@@ -252,6 +253,27 @@ void TestLoadgen::journalsEverySave()
         QCOMPARE(audited, journalled);
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+// The last save of the run above as if its answer had been lost: sent again with its key, it is
+// answered as acknowledged and the store changes no further.
+void TestLoadgen::resendsAnAnsweredSaveOnce()
+{
+    QString why;
+    auto journal = readJournal(m_dir.filePath("journal.txt"), &why);
+    QVERIFY2(journal && !journal->isEmpty() && journal->back().acknowledged, qPrintable(why));
+    const JournalEntry lost = journal->takeLast();
+    Options o = options(QStringLiteral("resend"));
+    o.clients = 1;
+    o.warmup = 0; // refusals count only when measured
+    o.resend = unacknowledged(*journal);
+    QCOMPARE(o.resend.size(), 1);
+    QCOMPARE(o.resend.front().key, lost.key);
+    const qint64 audited = scalar("SELECT COUNT(*) FROM cnfrmtn_audit");
+    const Results results = run(o);
+    QVERIFY2(results.errorCount() == 0, qPrintable(report(o, results)));
+    QCOMPARE(results.confirmedBatches.size() + results.unconfirmedBatches.size(), 1);
+    QCOMPARE(scalar("SELECT COUNT(*) FROM cnfrmtn_audit"), audited);
 }
 
 void TestLoadgen::readsJournalLines_data()
