@@ -230,10 +230,8 @@ char* writeNumber(char* out, int value, int width)
 }
 
 // The date in a plain format (see isPlainFormat), as QLocale writes it for years 1000-9999.
-QString plainDateText(QDate date, const QString& format)
+QString plainDateText(int year, int month, int day, const QString& format)
 {
-    int year = 0, month = 0, day = 0;
-    date.getDate(&year, &month, &day);
     char text[64];
     char* out = text;
     for (qsizetype i = 0; i < format.size() && out < text + sizeof(text) - 8;) {
@@ -672,8 +670,12 @@ QString dateText(QDate date, const QLocale& locale)
     if (!date.isValid())
         return {};
     const DateLocale& info = dateLocale(locale);
-    if (info.plainFormat && date.year() >= 1000 && date.year() <= 9999)
-        return plainDateText(date, info.format);
+    if (info.plainFormat) {
+        int year = 0, month = 0, day = 0;
+        date.getDate(&year, &month, &day);
+        if (year >= 1000 && year <= 9999)
+            return plainDateText(year, month, day, info.format);
+    }
     return locale.toString(date, info.format);
 }
 

@@ -198,9 +198,11 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         QDate date;
         if (const QVariant value = field(1); !value.isNull()) {
             dateText = vb::CStr(value);
-            if (value.typeId() == QMetaType::QDate && value.toDate().year() >= 1000 &&
-                value.toDate().year() <= 9999)
-                date = value.toDate();
+            if (value.typeId() == QMetaType::QDate) {
+                const QDate day = value.toDate();
+                if (const int year = day.year(); year >= 1000 && year <= 9999)
+                    date = day;
+            }
             row += dateText;
         }
         row += tab;
