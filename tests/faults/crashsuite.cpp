@@ -121,6 +121,7 @@ private:
     std::unique_ptr<QProcess> m_server;
     QString m_problem;
     qint64 m_nextBatch = 2000001;
+    qint64 m_mostPerRound = 0;
     qint64 m_unanswered = 0;
     qint64 m_landed = 0;
     qint64 m_resent = 0;
@@ -235,8 +236,10 @@ bool Suite::round(int kill)
     if (!check(journal, &report, &entries))
         return false;
     const qint64 checked = clock.restart();
+    const qint64 firstOfRound = m_nextBatch;
     for (const loadgen::JournalEntry& entry : std::as_const(entries))
         m_nextBatch = std::max(m_nextBatch, entry.batch + 1);
+    m_mostPerRound = std::max(m_mostPerRound, m_nextBatch - firstOfRound);
     const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(entries);
     // Without resending, what was open stays open: the counts are the journal's.
     m_unanswered = m_settings.resend ? m_unanswered + open.size() : open.size();
@@ -286,7 +289,9 @@ bool Suite::round(int kill)
             return fail(report.problems.mid(0, 20).join(u'\n'));
     }
     m_last = report;
-    if (m_nextBatch + 2000 > 2000001 + m_settings.batches && kill < m_settings.kills)
+    // Room for the next round: twice what the busiest round so far took.
+    if (m_nextBatch + 2 * std::max<qint64>(m_mostPerRound, 250) > 2000001 + m_settings.batches &&
+        kill < m_settings.kills)
         return fail(QStringLiteral("too few batches for the rounds left: raise --batches"));
     return true;
 }
