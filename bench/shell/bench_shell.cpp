@@ -2,12 +2,13 @@
 // starting to "Ready", how long from clicking Search to "Displaying" for a batch of 20, 10,000
 // and 100,000 receipts, and the peak memory of the whole shell with the largest batch listed.
 //
-//   build/release/bin/bench_shell [--runs N] [--counts 20,10000,100000] [--dir DIR]
+//   build/release/bin/bench_shell [--runs N] [--counts 20,10000,100000] [--dir DIR] [--retain N]
 //
 // Every figure is measured in a fresh shell process (this program run again as a child), so
 // that one measurement's memory and caches do not flatter the next. The stores are made once in
 // DIR (default /tmp/tavro-bench-shell): default.db is the embedded default (the demo data the
 // shell seeds on first use), shell-N.db the same plus one generated batch of N receipts.
+#include "common/ReplyStore.h"
 #include "common/StatusService.h"
 #include "server/DatabaseConfig.h"
 #include "server/Service.h"
@@ -118,9 +119,11 @@ int childStart(const QString& database)
     return 0;
 }
 
-int childSearch(const QString& database, const QString& batch, int runs)
+int childSearch(const QString& database, const QString& batch, int runs, int retain)
 {
     const StartedShell started = startShell(database);
+    if (retain > 0)
+        ReplyStore::instance().setRetainPerDocument(retain);
     auto* status = dynamic_cast<ShellStatusService*>(&StatusService::instance());
     QWidget* document = started.shell->mainWindow()->activeDocumentWindow()->widget();
     auto* field = document->findChild<QWidget*>(QStringLiteral("mTxtCnfrmPymt"));
@@ -290,7 +293,9 @@ int parent(const QCommandLineParser& parser)
         const QString store = QDir(dir).filePath(QStringLiteral("shell-%1.db").arg(count));
         const QString batch = makeStore(store, count);
         const QString output =
-            runChild({QStringLiteral("--child-search"), store, batch, QString::number(runs)}, nullptr);
+            runChild({QStringLiteral("--child-search"), store, batch, QString::number(runs),
+                      QStringLiteral("--retain"), parser.value(QStringLiteral("retain"))},
+                     nullptr);
         const QList<double> searches = valuesOf(output, QStringLiteral("search_ms"));
         const double target = targets.value(count, 0);
         const double m = median(searches);
@@ -323,6 +328,11 @@ int main(int argc, char** argv)
                       QStringLiteral("LIST"), QStringLiteral("20,10000,100000")});
     parser.addOption({QStringLiteral("dir"), QStringLiteral("Folder of the stores."), QStringLiteral("DIR"),
                       QStringLiteral("/tmp/tavro-bench-shell")});
+    parser.addOption(
+        {QStringLiteral("retain"),
+         QStringLiteral("Replies kept per document during the searches (0: the shell's own number); "
+                        "shows what the kept replies cost."),
+         QStringLiteral("N"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("child-start"), QStringLiteral("(internal)")});
     parser.addOption({QStringLiteral("child-search"), QStringLiteral("(internal)")});
     parser.addPositionalArgument(QStringLiteral("args"), QStringLiteral("(internal)"));
@@ -333,6 +343,6 @@ int main(int argc, char** argv)
     if (parser.isSet(QStringLiteral("child-start")) && args.size() == 1)
         return childStart(args[0]);
     if (parser.isSet(QStringLiteral("child-search")) && args.size() == 3)
-        return childSearch(args[0], args[1], args[2].toInt());
+        return childSearch(args[0], args[1], args[2].toInt(), parser.value(QStringLiteral("retain")).toInt());
     return parent(parser);
 }
