@@ -176,15 +176,6 @@ private slots:
         QCOMPARE(rows(), 0);
     }
 
-    void shouldWorkAgainOnceTheServerIsBack()
-    {
-        QVERIFY(listen(m_port));
-        QTRY_VERIFY_WITH_TIMEOUT(status()->sourceText().contains("signed in as demo"), 15000);
-        search();
-        QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 10000);
-        QVERIFY(status()->text().startsWith("Displaying"));
-    }
-
     void shouldEndWhatIsOutstandingWhenTheServerStops_data()
     {
         QTest::addColumn<Outstanding>("request");
@@ -195,10 +186,13 @@ private slots:
 
     // The server's answer is held back, the server stops: the request ends through the time-out
     // path at once, nothing waits for the full time-out, and the screen searches again once the
-    // server is back.
+    // server is back (the first row also after the test above left it down).
     void shouldEndWhatIsOutstandingWhenTheServerStops()
     {
         QFETCH(Outstanding, request);
+        if (!m_server)
+            QVERIFY(listen(m_port));
+        QTRY_VERIFY_WITH_TIMEOUT(status()->sourceText().contains("signed in as demo"), 15000);
         if (!m_shell->mainWindow()->activeDocumentWindow())
             m_shell->mainWindow()->openDocument();
         search(request == Outstanding::CloseDocumentWait ? m_savedBatch : m_batch);
@@ -263,6 +257,7 @@ private slots:
             m_shell->mainWindow()->openDocument();
         search();
         QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 10000);
+        QVERIFY(status()->text().startsWith("Displaying"));
     }
 
     void cleanupTestCase()
