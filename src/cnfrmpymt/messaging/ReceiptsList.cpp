@@ -80,6 +80,7 @@ private:
     int m_fieldCount = -1;
     std::array<int, 6> m_positions{};
 };
+
 /// What LoadReceipts wrote in each row's amount and date cells, with what those texts read
 /// as, for the CalculateGridTotals that follows over the same rows: each receipt's amount and
 /// date are read once instead of being written and then read back from the text. A reading is
@@ -118,8 +119,10 @@ public:
             return;
         // The grid's own copy of each text is kept, so that remembering costs no strings.
         const auto heldText = [&](int column, const QString& text) -> std::optional<QString> {
+            if (column < 0)
+                return std::nullopt;
             const QVariant cell = grid.CellValue(row, column);
-            if (column < 0 || cell.typeId() != QMetaType::QString || cell.toString() != text)
+            if (cell.typeId() != QMetaType::QString || cell.toString() != text)
                 return std::nullopt;
             return cell.toString();
         };
