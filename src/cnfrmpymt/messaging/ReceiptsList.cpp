@@ -11,6 +11,7 @@
 #include "runtime/CurrencyFormat.h"
 
 #include <array>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -37,18 +38,18 @@ void appendOfficerCell(QString& row, const QVariant& id)
         value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
     const QString name =
         FieldUtility::instance().GetOfficerName(inRange ? static_cast<qint32>(value) : vb::CLng(id), 0);
-    char digits[24];
-    int count = 0;
+    // Written backwards from the colon: the digits, then the sign.
+    char16_t text[24];
+    char16_t* start = text + std::size(text);
+    *--start = u':';
     quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
     do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        *--start = static_cast<char16_t>(u'0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude > 0);
     if (value < 0)
-        row += u'-';
-    while (count > 0)
-        row += QLatin1Char(digits[--count]);
-    row += u':';
+        *--start = u'-';
+    row.append(reinterpret_cast<const QChar*>(start), text + std::size(text) - start);
     row += name;
 }
 

@@ -237,8 +237,9 @@ void TestMessaging::loadReceipts_data()
     const ReceiptRecord allNull;
     ReceiptRecord blanks;
     blanks.confirmation = QStringLiteral("   ");
-    ReceiptRecord unknownOfficer;
-    unknownOfficer.enteringOfficer = qint64(77);
+    ReceiptRecord unknownOfficers;
+    unknownOfficers.issuingOfficer = qint64(-5);
+    unknownOfficers.enteringOfficer = qint64(1234567890);
     const QStringList empty(6, QString());
     QTest::newRow("all Null") << allNull << empty << false << 0;
     QTest::newRow("blank confirmation number")
@@ -246,8 +247,8 @@ void TestMessaging::loadReceipts_data()
     QTest::newRow("confirmation number, officers 0")
         << receipt("1001", {}, {}, "0000042", 0, 0) << QStringList{"1001", "", "", "0000042", "0:", "0:"}
         << true << 2;
-    QTest::newRow("unknown officer") << unknownOfficer << QStringList{"", "", "", "", "", "77:"} << false
-                                     << 1;
+    QTest::newRow("unknown officers, negative and of ten digits")
+        << unknownOfficers << QStringList{"", "", "", "", "-5:", "1234567890:"} << false << 2;
 }
 
 void TestMessaging::loadReceipts()
