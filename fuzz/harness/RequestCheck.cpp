@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QSet>
 #include <QTemporaryDir>
@@ -41,6 +42,14 @@ public:
     const SessionInfo& officer() const { return m_officer; }
     const SessionInfo& viewer() const { return m_viewer; }
     qint64 lastIssued = 0;
+    // The change each request key last stood for, and the number it was answered with (0 for a
+    // save): the same request sent again under its key must be answered as the first time.
+    struct KeptChange
+    {
+        QByteArray request;
+        qint64 number = 0;
+    };
+    QHash<QString, KeptChange> changes;
 
 private:
     Store()
@@ -116,9 +125,13 @@ QString checkReply(const Request& request, const Reply& reply)
     return {};
 }
 
-// A number handed out must be larger than every one handed out before.
-QString checkIssuedNumber(const Reply& reply, qint64* lastIssued)
+// A number handed out must be larger than every one handed out before, unless the same request
+// came again under its key: then it must be the number of the first answer.
+QString checkIssuedNumber(const Request& request, const Reply& reply, Store& store)
 {
+    const QByteArray encoded = encode(request);
+    const auto kept = store.changes.constFind(request.key);
+    const bool again = kept != store.changes.cend() && kept->request == encoded && kept->number != 0;
     if (!reply.errors.isEmpty())
         return {};
     const auto set = reply.dataSets.constFind(QStringLiteral("REQ"));
@@ -128,9 +141,19 @@ QString checkIssuedNumber(const Reply& reply, qint64* lastIssued)
     const qint64* number = std::get_if<qint64>(&value);
     if (!number)
         return QStringLiteral("a form number reply's F is not a whole number");
-    if (*number <= *lastIssued)
-        return QStringLiteral("the number %1 was handed out after %2").arg(*number).arg(*lastIssued);
-    *lastIssued = *number;
+    if (again) {
+        if (*number != kept->number)
+            return QStringLiteral("the request %1 sent again was answered with %2, first with %3")
+                .arg(request.key.left(64))
+                .arg(*number)
+                .arg(kept->number);
+        return {};
+    }
+    if (*number <= store.lastIssued)
+        return QStringLiteral("the number %1 was handed out after %2").arg(*number).arg(store.lastIssued);
+    store.lastIssued = *number;
+    if (!request.key.isEmpty())
+        store.changes.insert(request.key, {encoded, *number});
     return {};
 }
 
@@ -148,8 +171,11 @@ QString checkRequest(QByteArrayView data)
     if (QString why = checkReply(*request, officers); !why.isEmpty())
         return QStringLiteral("as the officer: ") + why;
     if (request->requestCode == RequestCode::FormNumber) {
-        if (QString why = checkIssuedNumber(officers, &store.lastIssued); !why.isEmpty())
+        if (QString why = checkIssuedNumber(*request, officers, store); !why.isEmpty())
             return why;
+    } else if (request->requestCode == RequestCode::Save && officers.errors.isEmpty()) {
+        // The key now stands for this save (a refused change is rolled back with its claim).
+        store.changes.remove(request->key);
     }
 
     const Reply viewers = store.service().handle(store.viewer(), *request);
