@@ -48,15 +48,27 @@ void ReplyStore::store(const QString& documentName, const QString& key,
     Stored reply;
     reply.key = key;
     reply.errors = errors;
-    for (auto it = dataSets.cbegin(); it != dataSets.cend(); ++it)
+    for (auto it = dataSets.cbegin(); it != dataSets.cend(); ++it) {
+        reply.records += it.value().records.size();
         reply.dataSets.insert(it.key().trimmed().toUpper(),
                               DataSet::fromWire(it.key(), it.value())->Recordset());
+    }
 
     QList<Stored>& replies = m_replies[normalized(documentName)];
     replies.removeIf([&](const Stored& stored) { return stored.key == key; });
     replies.append(std::move(reply));
-    while (replies.size() > m_retain)
+    trim(replies);
+}
+
+void ReplyStore::trim(QList<Stored>& replies) const
+{
+    qsizetype records = 0;
+    for (const Stored& stored : replies)
+        records += stored.records;
+    while (replies.size() > 1 && (replies.size() > m_retain || records > m_recordBudget)) {
+        records -= replies.constFirst().records;
         replies.removeFirst();
+    }
 }
 
 QList<protocol::ReplyError> ReplyStore::latestErrors(const QString& documentName) const
@@ -87,8 +99,14 @@ void ReplyStore::setRetainPerDocument(int count)
 {
     m_retain = std::max(1, count);
     for (auto& replies : m_replies)
-        while (replies.size() > m_retain)
-            replies.removeFirst();
+        trim(replies);
+}
+
+void ReplyStore::setRecordBudgetPerDocument(qsizetype records)
+{
+    m_recordBudget = std::max<qsizetype>(0, records);
+    for (auto& replies : m_replies)
+        trim(replies);
 }
 
 void ReplyStore::clear()

@@ -13,9 +13,12 @@ namespace tavro {
 /// \brief The replies that arrived, by document name and request key.
 ///
 /// Document names are compared trimmed and case-insensitively; keys exactly.
-/// Only the last retainPerDocument() replies of each document are kept, so a
-/// screen left open all day does not grow. One process-wide object, created on
-/// first use.
+/// Only the last retainPerDocument() replies of each document are kept, and
+/// older ones also go once the document's replies hold more than
+/// recordBudgetPerDocument() records, so a screen left open all day does not
+/// grow and one batch of 100,000 receipts is not kept eight times. The latest
+/// reply is always kept; data sets already handed out live on in their holders.
+/// One process-wide object, created on first use.
 class ReplyStore
 {
 public:
@@ -42,6 +45,8 @@ public:
 
     void setRetainPerDocument(int count);
     int retainPerDocument() const { return m_retain; }
+    void setRecordBudgetPerDocument(qsizetype records);
+    qsizetype recordBudgetPerDocument() const { return m_recordBudget; }
     void clear();
 
     static ReplyStore& instance();
@@ -54,10 +59,13 @@ private:
         QString key;
         QMap<QString, RecordsetPtr> dataSets; // by upper-cased name
         QList<protocol::ReplyError> errors;
+        qsizetype records = 0;
     };
     static QString normalized(const QString& documentName);
+    void trim(QList<Stored>& replies) const;
     QHash<QString, QList<Stored>> m_replies; // oldest first
     int m_retain = 8;
+    qsizetype m_recordBudget = 20000;
 };
 
 } // namespace tavro

@@ -43,7 +43,7 @@ QVariant currency(qint64 units)
     return QVariant::fromValue(Currency::fromUnits(units));
 }
 
-protocol::DataSet numbers(std::initializer_list<qint64> values)
+protocol::DataSet numbers(const QList<qint64>& values)
 {
     protocol::DataSet set;
     set.fields = {{"F", protocol::FieldType::Long}};
@@ -275,6 +275,37 @@ private slots:
         QCOMPARE(second->Fields().Item("F").Value().toLongLong(), 1);
         second->Recordset()->setAbsolutePosition(2);
         QCOMPARE(second->Fields().Item("F").Value().toLongLong(), 3);
+    }
+
+    void shouldKeepTheLatestRepliesWithinCountAndRecordBudget_data()
+    {
+        QTest::addColumn<int>("retain");
+        QTest::addColumn<int>("budget");
+        QTest::addColumn<QList<int>>("sizes"); // records of each reply, oldest first
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("count") << 2 << 100 << QList<int>{1, 1, 1} << QStringList{"K1", "K2"};
+        QTest::newRow("budget at the limit") << 8 << 5 << QList<int>{2, 3} << QStringList{"K0", "K1"};
+        QTest::newRow("budget passed") << 8 << 5 << QList<int>{2, 3, 1} << QStringList{"K1", "K2"};
+        QTest::newRow("latest over budget") << 8 << 5 << QList<int>{1, 9} << QStringList{"K1"};
+    }
+    void shouldKeepTheLatestRepliesWithinCountAndRecordBudget()
+    {
+        QFETCH(int, retain);
+        QFETCH(int, budget);
+        QFETCH(QList<int>, sizes);
+        QFETCH(QStringList, kept);
+        ReplyStore store;
+        store.setRetainPerDocument(retain);
+        store.setRecordBudgetPerDocument(budget);
+        for (int i = 0; i < sizes.size(); ++i)
+            store.store("DOC", QStringLiteral("K%1").arg(i), {{"FUND", numbers(QList<qint64>(sizes[i], 1))}},
+                        {});
+        QStringList found;
+        for (int i = 0; i < sizes.size(); ++i)
+            if (store.contains("doc ", QStringLiteral("K%1").arg(i)))
+                found.append(QStringLiteral("K%1").arg(i));
+        QCOMPARE(found, kept);
+        QCOMPARE(store.GetDataSet("FUND", "DOC", kept.last())->Recordset()->RecordCount(), sizes.last());
     }
 
     void shouldRestoreTheOwnLookWhenAHighlightIsCleared()
