@@ -5,6 +5,7 @@
 #include "ServerTestSupport.h"
 #include "StoreCheck.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <QCommandLineParser>
@@ -20,26 +21,32 @@
 #include <QThread>
 
 using namespace tavro;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-void say(const QString& text)
+constexpr qint64 FirstBatch = 2000001;
+
+[[gnu::format(printf, 1, 2)]] void say(const char* format, ...)
 {
-    std::fprintf(stdout, "%s\n", qPrintable(text));
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::putchar('\n');
     std::fflush(stdout);
+}
+
+QString verdict(const faults::StoreReport& report)
+{
+    return report.problems.isEmpty() ? u"every check held"_s : u"%1 problems"_s.arg(report.problems.size());
 }
 
 struct Settings
 {
-    QString store;
-    int kills = 20;
-    int batches = 10000;
-    int receipts = 2;
-    int clients = 4;
-    int maxDelayMs = 1000;
+    QString store, server, loadgen;
+    int kills = 20, batches = 10000, receipts = 2, clients = 4, maxDelayMs = 1000;
     quint64 seed = 0;
-    QString server;
-    QString loadgen;
     bool resend = false;
 };
 
@@ -50,7 +57,7 @@ public:
     ~Suite()
     {
         stopServer();
-        QSqlDatabase::removeDatabase(QStringLiteral("crashsuite"));
+        QSqlDatabase::removeDatabase(u"crashsuite"_s);
     }
 
     bool run();
@@ -59,22 +66,21 @@ private:
     bool fail(const QString& why)
     {
         m_dir.setAutoRemove(false);
-        say(QStringLiteral("FAILED: %1\n(store, journal and logs kept in %2)").arg(why, m_dir.path()));
+        say("FAILED: %s\n(store, journal and logs kept in %s)", qPrintable(why), qPrintable(m_dir.path()));
         return false;
     }
     // Runs tavro-server once for administration, \a input on its standard input.
-    bool administer(const QStringList& arguments, const QByteArray& input = {})
+    bool administer(const QString& arguments, const QByteArray& input = {})
     {
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(m_settings.server, QStringList{QStringLiteral("--db"), m_url} + arguments);
+        process.start(m_settings.server, QStringList{u"--db"_s, m_url} + arguments.split(u' '));
         process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(120000) || process.exitCode() != 0) {
-            m_problem = QString::fromLocal8Bit(process.readAll()).right(2000);
-            return false;
-        }
-        return true;
+        if (process.waitForFinished(120000) && process.exitCode() == 0)
+            return true;
+        m_problem = QString::fromLocal8Bit(process.readAll()).right(2000);
+        return false;
     }
     bool prepareStore();
     bool startServer();
@@ -87,25 +93,26 @@ private:
     }
     bool round(int kill);
     // What every load client run is given: the server, the user, the clients and the journal.
-    QStringList loadArguments(const QString& journal) const
+    QStringList loadArguments(const QString& more) const
     {
-        return {QStringLiteral("--url"),        QStringLiteral("ws://127.0.0.1:%1").arg(m_port),
-                QStringLiteral("--user"),       QStringLiteral("crash"),
-                QStringLiteral("--password"),   QStringLiteral("crash"),
-                QStringLiteral("--clients"),    QString::number(m_settings.clients),
-                QStringLiteral("--timeout-ms"), QStringLiteral("10000"),
-                QStringLiteral("--journal"),    journal};
+        return u"--url ws://127.0.0.1:%1 --user crash --password crash --clients %2 --timeout-ms 10000 "_s
+                   .arg(m_port)
+                   .arg(m_settings.clients)
+                   .append(more)
+                   .split(u' ', Qt::SkipEmptyParts) +
+               QStringList{u"--journal"_s, m_journal};
     }
     // Reads the journal and checks the store with a connection of its own, opened after the restart.
-    bool check(const QString& journal, faults::StoreReport* report, QList<loadgen::JournalEntry>* entries)
+    bool check(faults::StoreReport* report, QList<loadgen::JournalEntry>* entries)
     {
         QString why;
-        const auto read = loadgen::readJournal(journal, &why);
+        const auto read = loadgen::readJournal(m_journal, &why);
         if (!read)
             return fail(why);
         *entries = *read;
-        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("crashsuite"));
-        *report = faults::checkStore(db, m_config.dialect, *entries, 2000001, 2000000 + m_settings.batches);
+        QSqlDatabase db = QSqlDatabase::database(u"crashsuite"_s);
+        *report = faults::checkStore(db, m_config.dialect, *entries, FirstBatch,
+                                     FirstBatch - 1 + m_settings.batches);
         db.close();
         return true;
     }
@@ -113,57 +120,43 @@ private:
     Settings m_settings;
     QRandomGenerator m_random;
     QTemporaryDir m_dir;
+    QString m_journal = m_dir.filePath(u"journal.txt"_s);
     std::unique_ptr<server::test::PgCluster> m_cluster;
     server::DatabaseConfig m_config;
-    QString m_url;
-    QString m_serviceUrl;
+    QString m_url, m_serviceUrl, m_problem;
     quint16 m_port = 0;
     std::unique_ptr<QProcess> m_server;
-    QString m_problem;
-    qint64 m_nextBatch = 2000001;
-    qint64 m_mostPerRound = 0;
-    qint64 m_unanswered = 0;
-    qint64 m_landed = 0;
-    qint64 m_resent = 0;
+    qint64 m_nextBatch = FirstBatch, m_mostPerRound = 0, m_unanswered = 0, m_landed = 0, m_resent = 0;
     faults::StoreReport m_last;
 };
 
 bool Suite::prepareStore()
 {
     if (m_settings.store == u"sqlite") {
-        m_config = server::DatabaseConfig::sqlite(m_dir.filePath(QStringLiteral("store.db")));
-        m_url = m_serviceUrl = QStringLiteral("sqlite:") + m_config.path;
+        m_config = server::DatabaseConfig::sqlite(m_dir.filePath(u"store.db"_s));
+        m_url = m_serviceUrl = u"sqlite:"_s + m_config.path;
     } else {
         m_cluster = std::make_unique<server::test::PgCluster>();
-        if (!m_cluster->start(&m_problem) ||
-            !m_cluster->execute(QStringLiteral("CREATE DATABASE crash"), &m_problem))
+        if (!m_cluster->start(&m_problem) || !m_cluster->execute(u"CREATE DATABASE crash"_s, &m_problem))
             return false;
-        m_config = m_cluster->config(QStringLiteral("crash"));
-        const QString url = QStringLiteral("postgresql://%1@/%2?host=%3&port=%4");
+        m_config = m_cluster->config(u"crash"_s);
+        const QString url = u"postgresql://%1@/%2?host=%3&port=%4"_s;
         m_url = url.arg(m_config.user, m_config.name, m_config.host).arg(m_config.port);
         // The server runs as the service role --init creates, as in production; the store's
         // owner only prepares it.
-        m_serviceUrl =
-            url.arg(QStringLiteral("tavro_service"), m_config.name, m_config.host).arg(m_config.port);
+        m_serviceUrl = url.arg(u"tavro_service"_s, m_config.name, m_config.host).arg(m_config.port);
     }
-    if (!administer({QStringLiteral("--init"), QStringLiteral("--generate"),
-                     QString::number(m_settings.batches), QString::number(m_settings.receipts)}) ||
-        !administer({QStringLiteral("--add-user"), QStringLiteral("crash"), QStringLiteral("--role"),
-                     QStringLiteral("confirm"), QStringLiteral("--officer"), QStringLiteral("9000"),
-                     QStringLiteral("--trp"), QStringLiteral("TRP01"), QStringLiteral("--district"),
-                     QStringLiteral("D01")},
+    if (!administer(u"--init --generate %1 %2"_s.arg(m_settings.batches).arg(m_settings.receipts)) ||
+        !administer(u"--add-user crash --role confirm --officer 9000 --trp TRP01 --district D01"_s,
                     "crash\n"))
         return false;
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(
-        m_config.dialect == server::Dialect::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
-        QStringLiteral("crashsuite"));
-    if (m_config.dialect == server::Dialect::Sqlite) {
-        db.setDatabaseName(m_config.path);
-    } else {
+    const bool sqlite = m_config.dialect == server::Dialect::Sqlite;
+    QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? u"QSQLITE"_s : u"QPSQL"_s, u"crashsuite"_s);
+    db.setDatabaseName(sqlite ? m_config.path : m_config.name);
+    if (!sqlite) {
         db.setHostName(m_config.host);
         db.setPort(m_config.port);
-        db.setDatabaseName(m_config.name);
         db.setUserName(m_config.user);
     }
     QTcpServer probe; // a free port for the server, the same one after every restart
@@ -174,10 +167,10 @@ bool Suite::prepareStore()
 bool Suite::startServer()
 {
     m_server = std::make_unique<QProcess>();
-    m_server->setStandardOutputFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
-    m_server->setStandardErrorFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
-    m_server->start(m_settings.server, {QStringLiteral("--db"), m_serviceUrl, QStringLiteral("--listen"),
-                                        QStringLiteral("127.0.0.1:%1").arg(m_port)});
+    m_server->setStandardOutputFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
+    m_server->setStandardErrorFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
+    m_server->start(m_settings.server,
+                    {u"--db"_s, m_serviceUrl, u"--listen"_s, u"127.0.0.1:%1"_s.arg(m_port)});
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000 && m_server->state() != QProcess::NotRunning) {
@@ -187,32 +180,29 @@ bool Suite::startServer()
             return true;
         QThread::msleep(20);
     }
-    m_problem = QStringLiteral("the server did not start listening (see server.log)");
+    m_problem = u"the server did not start listening (see server.log)"_s;
     return false;
 }
 
 bool Suite::round(int kill)
 {
-    const QString journal = m_dir.filePath(QStringLiteral("journal.txt"));
-    const qint64 before = QFileInfo(journal).size();
+    const qint64 before = QFileInfo(m_journal).size();
+    const QString log = m_dir.filePath(u"load%1.txt"_s.arg(kill));
     QProcess load;
-    load.setStandardOutputFile(m_dir.filePath(QStringLiteral("load%1.txt").arg(kill)));
-    load.setStandardErrorFile(m_dir.filePath(QStringLiteral("load%1.txt").arg(kill)), QIODevice::Append);
+    load.setStandardOutputFile(log);
+    load.setStandardErrorFile(log, QIODevice::Append);
     load.start(m_settings.loadgen,
-               loadArguments(journal) +
-                   QStringList{QStringLiteral("--seconds"), QStringLiteral("600"), QStringLiteral("--warmup"),
-                               QStringLiteral("0"), QStringLiteral("--mix"),
-                               QStringLiteral("confirm:2,unconfirm"), QStringLiteral("--batches"),
-                               QString::number(m_settings.batches), QStringLiteral("--receipts-per-batch"),
-                               QString::number(m_settings.receipts), QStringLiteral("--confirm-from"),
-                               QString::number(m_nextBatch)});
+               loadArguments(u"--seconds 600 --warmup 0 --mix confirm:2,unconfirm --batches %1 "
+                             "--receipts-per-batch %2 --confirm-from %3"_s.arg(m_settings.batches)
+                                 .arg(m_settings.receipts)
+                                 .arg(m_nextBatch)));
 
     // The kill comes at a random moment after the first save of this round went out.
     QElapsedTimer clock;
     clock.start();
-    while (QFileInfo(journal).size() == before) {
+    while (QFileInfo(m_journal).size() == before) {
         if (load.state() == QProcess::NotRunning || clock.elapsed() > 30000)
-            return fail(QStringLiteral("round %1: the load client sent no save (see load%1.txt)").arg(kill));
+            return fail(u"round %1: the load client sent no save (see load%1.txt)"_s.arg(kill));
         QThread::msleep(5);
     }
     const qint64 firstSave = clock.elapsed();
@@ -224,16 +214,16 @@ bool Suite::round(int kill)
     if (!load.waitForFinished(20000)) {
         load.kill();
         load.waitForFinished();
-        return fail(QStringLiteral("round %1: the load client did not end when the server died").arg(kill));
+        return fail(u"round %1: the load client did not end when the server died"_s.arg(kill));
     }
 
     const qint64 loadEnded = clock.restart();
     if (!startServer())
-        return fail(QStringLiteral("round %1: %2").arg(kill).arg(m_problem));
+        return fail(u"round %1: %2"_s.arg(kill).arg(m_problem));
     const qint64 restarted = clock.restart();
     faults::StoreReport report;
     QList<loadgen::JournalEntry> entries;
-    if (!check(journal, &report, &entries))
+    if (!check(&report, &entries))
         return false;
     const qint64 checked = clock.restart();
     const qint64 firstOfRound = m_nextBatch;
@@ -242,25 +232,14 @@ bool Suite::round(int kill)
     m_mostPerRound = std::max(m_mostPerRound, m_nextBatch - firstOfRound);
     const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(entries);
     // Without resending, what was open stays open: the counts are the journal's.
-    m_unanswered = m_settings.resend ? m_unanswered + open.size() : open.size();
-    m_landed = m_settings.resend ? m_landed + report.landedUnacknowledged : report.landedUnacknowledged;
-    say(QStringLiteral("kill %1/%2 after %3 ms of saves: %4 acknowledged, %5 unanswered at the kills so far "
-                       "(%6 of them landed), %7 batches confirmed; %8; %9")
-            .arg(kill)
-            .arg(m_settings.kills)
-            .arg(delay)
-            .arg(report.acknowledged)
-            .arg(m_unanswered)
-            .arg(m_landed)
-            .arg(report.confirmedBatches)
-            .arg(report.integrity, report.problems.isEmpty()
-                                       ? QStringLiteral("every check held")
-                                       : QStringLiteral("%1 problems").arg(report.problems.size())));
-    say(QStringLiteral("  (ms: first save %1, load client ended %2 after the kill, restart %3, checks %4)")
-            .arg(firstSave)
-            .arg(loadEnded)
-            .arg(restarted)
-            .arg(checked));
+    m_unanswered = (m_settings.resend ? m_unanswered : 0) + open.size();
+    m_landed = (m_settings.resend ? m_landed : 0) + report.landedUnacknowledged;
+    say("kill %d/%d after %d ms of saves: %lld acknowledged, %lld unanswered at the kills so far (%lld of "
+        "them landed), %lld batches confirmed; %s; %s",
+        kill, m_settings.kills, delay, report.acknowledged, m_unanswered, m_landed, report.confirmedBatches,
+        qPrintable(report.integrity), qPrintable(verdict(report)));
+    say("  (ms: first save %lld, load client ended %lld after the kill, restart %lld, checks %lld)",
+        firstSave, loadEnded, restarted, checked);
     if (!report.problems.isEmpty())
         return fail(report.problems.mid(0, 20).join(u'\n'));
 
@@ -269,30 +248,26 @@ bool Suite::round(int kill)
         // answered as acknowledged and be in the audit once.
         QProcess again;
         again.setProcessChannelMode(QProcess::MergedChannels);
-        again.start(m_settings.loadgen,
-                    loadArguments(journal) + QStringList{QStringLiteral("--resend"), journal});
+        again.start(m_settings.loadgen, loadArguments({}) + QStringList{u"--resend"_s, m_journal});
         if (!again.waitForFinished(30000) || again.exitCode() != 0)
-            return fail(QStringLiteral("round %1: a resent save was not answered as acknowledged:\n%2")
-                            .arg(kill)
-                            .arg(QString::fromLocal8Bit(again.readAll())));
-        if (!check(journal, &report, &entries))
+            return fail(u"round %1: a resent save was not answered as acknowledged:\n%2"_s.arg(kill).arg(
+                QString::fromLocal8Bit(again.readAll())));
+        if (!check(&report, &entries))
             return false;
         if (!loadgen::unacknowledged(entries).isEmpty())
-            return fail(QStringLiteral("round %1: a resent save is still unanswered").arg(kill));
+            return fail(u"round %1: a resent save is still unanswered"_s.arg(kill));
         m_resent += open.size();
-        say(QStringLiteral("  resent the %1 unanswered saves with their keys: each acknowledged, each in the "
-                           "store once; %2")
-                .arg(open.size())
-                .arg(report.problems.isEmpty() ? QStringLiteral("every check held")
-                                               : QStringLiteral("%1 problems").arg(report.problems.size())));
+        say("  resent the %lld unanswered saves with their keys: each acknowledged, each in the store "
+            "once; %s",
+            open.size(), qPrintable(verdict(report)));
         if (!report.problems.isEmpty())
             return fail(report.problems.mid(0, 20).join(u'\n'));
     }
     m_last = report;
     // Room for the next round: twice what the busiest round so far took.
-    if (m_nextBatch + 2 * std::max<qint64>(m_mostPerRound, 250) > 2000001 + m_settings.batches &&
+    if (m_nextBatch + 2 * std::max<qint64>(m_mostPerRound, 250) > FirstBatch + m_settings.batches &&
         kill < m_settings.kills)
-        return fail(QStringLiteral("too few batches for the rounds left: raise --batches"));
+        return fail(u"too few batches for the rounds left: raise --batches"_s);
     return true;
 }
 
@@ -301,32 +276,22 @@ bool Suite::run()
     QElapsedTimer clock;
     clock.start();
     if (!m_dir.isValid())
-        return fail(QStringLiteral("no temporary folder"));
+        return fail(u"no temporary folder"_s);
     if (!prepareStore())
-        return fail(QStringLiteral("preparing the store: %1").arg(m_problem));
+        return fail(u"preparing the store: %1"_s.arg(m_problem));
     if (!startServer())
         return fail(m_problem);
-    say(QStringLiteral("crash suite on %1 (seed %2): %3 batches of %4 receipts, %5 load clients; the "
-                       "server serves %6")
-            .arg(m_settings.store)
-            .arg(m_settings.seed)
-            .arg(m_settings.batches)
-            .arg(m_settings.receipts)
-            .arg(m_settings.clients)
-            .arg(m_serviceUrl));
+    say("crash suite on %s (seed %llu): %d batches of %d receipts, %d load clients; the server serves %s",
+        qPrintable(m_settings.store), m_settings.seed, m_settings.batches, m_settings.receipts,
+        m_settings.clients, qPrintable(m_serviceUrl));
     for (int kill = 1; kill <= m_settings.kills; ++kill)
         if (!round(kill))
             return false;
     stopServer();
-    say(QStringLiteral("PASSED: %1 kills in %2 s; %3 saves acknowledged, all in the store; %4 sent but not "
-                       "answered at the kills, %5 of which landed; %6 resent and applied once; %7 audit rows")
-            .arg(m_settings.kills)
-            .arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1)
-            .arg(m_last.acknowledged)
-            .arg(m_unanswered)
-            .arg(m_landed)
-            .arg(m_resent)
-            .arg(m_last.auditRows));
+    say("PASSED: %d kills in %.1f s; %lld saves acknowledged, all in the store; %lld sent but not answered "
+        "at the kills, %lld of which landed; %lld resent and applied once; %lld audit rows",
+        m_settings.kills, double(clock.elapsed()) / 1000.0, m_last.acknowledged, m_unanswered, m_landed,
+        m_resent, m_last.auditRows);
     return true;
 }
 
@@ -336,51 +301,40 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Starts tavro-server on a fresh store, runs tavro-loadgen with confirmations and unconfirmations "
+    parser.setApplicationDescription(
+        u"Starts tavro-server on a fresh store, runs tavro-loadgen with confirmations and unconfirmations "
         "against it, kills the server with SIGKILL at a random moment, restarts it and checks the store: "
         "its own integrity check, every acknowledged save in the audit and in the batch, receipts that "
-        "agree with their batch, numbers never given twice. Exit status 0 when every check held."));
+        "agree with their batch, numbers never given twice. Exit status 0 when every check held."_s);
     parser.addHelpOption();
     const QString here = QCoreApplication::applicationDirPath();
-    const QCommandLineOption store(QStringLiteral("store"), QStringLiteral("sqlite (default) or postgresql."),
-                                   QStringLiteral("KIND"), QStringLiteral("sqlite"));
-    const QCommandLineOption kills(QStringLiteral("kills"), QStringLiteral("Kills (default 20)."),
-                                   QStringLiteral("N"), QStringLiteral("20"));
-    const QCommandLineOption batches(QStringLiteral("batches"),
-                                     QStringLiteral("Generated batches (default 10000)."),
-                                     QStringLiteral("N"), QStringLiteral("10000"));
-    const QCommandLineOption clients(QStringLiteral("clients"), QStringLiteral("Load clients (default 4)."),
-                                     QStringLiteral("N"), QStringLiteral("4"));
-    const QCommandLineOption delay(
-        QStringLiteral("max-delay-ms"),
-        QStringLiteral("Longest wait from a round's first save to the kill (default "
-                       "1000)."),
-        QStringLiteral("MS"), QStringLiteral("1000"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the kill moments."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption serverPath(QStringLiteral("server"), QStringLiteral("The tavro-server binary."),
-                                        QStringLiteral("PATH"), here + QStringLiteral("/tavro-server"));
-    const QCommandLineOption loadPath(QStringLiteral("loadgen"), QStringLiteral("The tavro-loadgen binary."),
-                                      QStringLiteral("PATH"), here + QStringLiteral("/tavro-loadgen"));
-    const QCommandLineOption resend(
-        QStringLiteral("resend"),
-        QStringLiteral("After each restart, send the saves the kill left unanswered again with their request "
-                       "keys (a client's retry) and check that each is answered and applied once."));
-    parser.addOptions({store, kills, batches, clients, delay, seed, serverPath, loadPath, resend});
+    parser.addOptions({
+        {u"store"_s, u"sqlite (default) or postgresql."_s, u"KIND"_s, u"sqlite"_s},
+        {u"kills"_s, u"Kills (default 20)."_s, u"N"_s, u"20"_s},
+        {u"batches"_s, u"Generated batches (default 10000)."_s, u"N"_s, u"10000"_s},
+        {u"clients"_s, u"Load clients (default 4)."_s, u"N"_s, u"4"_s},
+        {u"max-delay-ms"_s, u"Longest wait from a round's first save to the kill (default 1000)."_s, u"MS"_s,
+         u"1000"_s},
+        {u"seed"_s, u"Seed of the kill moments."_s, u"N"_s},
+        {u"server"_s, u"The tavro-server binary."_s, u"PATH"_s, here + u"/tavro-server"_s},
+        {u"loadgen"_s, u"The tavro-loadgen binary."_s, u"PATH"_s, here + u"/tavro-loadgen"_s},
+        {u"resend"_s, u"After each restart, send the saves the kill left unanswered again with their request "
+                      "keys (a client's retry) and check that each is answered and applied once."_s},
+    });
     parser.process(app);
-
-    Settings settings;
-    settings.store = parser.value(store);
-    settings.kills = parser.value(kills).toInt();
-    settings.batches = parser.value(batches).toInt();
-    settings.clients = parser.value(clients).toInt();
-    settings.maxDelayMs = parser.value(delay).toInt();
-    settings.seed =
-        parser.isSet(seed) ? parser.value(seed).toULongLong() : QRandomGenerator::global()->generate();
-    settings.server = parser.value(serverPath);
-    settings.loadgen = parser.value(loadPath);
-    settings.resend = parser.isSet(resend);
+    const auto number = [&](const QString& name) { return parser.value(name).toInt(); };
+    const Settings settings{
+        .store = parser.value(u"store"_s),
+        .server = parser.value(u"server"_s),
+        .loadgen = parser.value(u"loadgen"_s),
+        .kills = number(u"kills"_s),
+        .batches = number(u"batches"_s),
+        .clients = number(u"clients"_s),
+        .maxDelayMs = number(u"max-delay-ms"_s),
+        .seed = parser.isSet(u"seed"_s) ? parser.value(u"seed"_s).toULongLong()
+                                        : QRandomGenerator::global()->generate(),
+        .resend = parser.isSet(u"resend"_s),
+    };
     if ((settings.store != u"sqlite" && settings.store != u"postgresql") || settings.kills < 1 ||
         settings.batches < 3000 || settings.clients < 1 || settings.maxDelayMs < 0) {
         std::fputs(
@@ -389,8 +343,8 @@ int main(int argc, char* argv[])
         return 2;
     }
     if (settings.store == u"postgresql" &&
-        !QFileInfo::exists(server::test::PgCluster::binaries() + QStringLiteral("/pg_ctl"))) {
-        say(QStringLiteral("SKIPPED: PostgreSQL 15 is not installed"));
+        !QFileInfo::exists(server::test::PgCluster::binaries() + u"/pg_ctl"_s)) {
+        say("SKIPPED: PostgreSQL 15 is not installed");
         return 0;
     }
     Suite suite(settings);
