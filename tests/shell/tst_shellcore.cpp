@@ -1,0 +1,419 @@
+// The shell's parts on their own: options, the embedded transport, plugin registrations, the
+// per-window status service and the main window with recording documents.
+#include "common/HostedDocument.h"
+#include "shell/DocumentRegistry.h"
+#include "shell/DocumentWindow.h"
+#include "shell/EmbeddedTransport.h"
+#include "shell/MainWindow.h"
+#include "shell/ShellOptions.h"
+#include "shell/ShellStatusService.h"
+#include "shell/StatusArea.h"
+#include "support/CallLog.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <QAction>
+#include <QCommandLineParser>
+#include <QJsonObject>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavro;
+
+namespace {
+
+/// A store that cannot open; counts the requests that reach it anyway.
+class FailingBackend final : public EmbeddedBackend
+{
+public:
+    explicit FailingBackend(std::atomic<int>& requests) : m_requests(requests) {}
+    bool open(QString* error) override
+    {
+        *error = QStringLiteral("disk full");
+        return false;
+    }
+    std::optional<protocol::Session> signInLocal(QString*) override { return std::nullopt; }
+    protocol::Reference reference() override { return {}; }
+    protocol::Reply handle(const protocol::Request& request) override
+    {
+        ++m_requests;
+        return protocol::Reply{request.key, request.requester, {}, {}};
+    }
+    QString firstUnconfirmedBatch() override { return {}; }
+
+private:
+    std::atomic<int>& m_requests;
+};
+
+/// A document that records every host call as "<name>.<operation>" and answers as scripted.
+class FakeDocument final : public QWidget, public HostedDocument
+{
+public:
+    FakeDocument(const QString& name, test::CallLog& log, QWidget* parent) : QWidget(parent), m_log(log)
+    {
+        setObjectName(name);
+    }
+
+    QWidget* documentWidget() override { return this; }
+    bool DataChanged() override { return record("DataChanged"), false; }
+    void ClearData() override { record("ClearData"); }
+    void FileNew() override { record("FileNew"); }
+    void BeforeUnload() override { record("BeforeUnload"); }
+    void PersistData() override { record("PersistData"); }
+    void RestoreData() override { record("RestoreData"); }
+    bool NeedSave() override { return record("NeedSave"), needSaveAnswer; }
+    bool CloseDocument() override
+    {
+        record("CloseDocument");
+        if (whileClosing)
+            whileClosing();
+        return mayClose;
+    }
+    void SaveData() override { record("SaveData"); }
+
+    bool needSaveAnswer = false;
+    bool mayClose = true;
+    std::function<void()> whileClosing;
+
+private:
+    void record(const char* operation) { m_log.add(objectName() + u'.' + QLatin1String(operation)); }
+    test::CallLog& m_log;
+};
+
+/// A main window whose documents are FakeDocuments named doc1, doc2, ...
+struct Harness
+{
+    ShellStatusService status;
+    test::CallLog log;
+    QList<QPointer<FakeDocument>> documents;
+    std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(
+        status,
+        [this](QWidget* parent) {
+            documents.append(
+                new FakeDocument(QStringLiteral("doc%1").arg(documents.size() + 1), log, parent));
+            return documents.constLast().data();
+        },
+        QStringLiteral("Confirm Payment"));
+
+    Harness()
+    {
+        window->resize(900, 700);
+        window->show();
+    }
+    FakeDocument* doc(int i) const { return documents.at(i - 1); }
+    /// Calls of \a operation (e.g. "CloseDocument") in the log, with their document names.
+    QStringList calls(const QString& operation) const
+    {
+        return log.entries().filter(QRegularExpression(u"\\."_qs + operation + u'$'));
+    }
+};
+
+} // namespace
+
+class tst_ShellCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void shouldReadCommandLineOverSettings_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QString>("error");  // part of the error; empty: accepted
+        QTest::addColumn<QString>("server"); // expected URL, empty: embedded
+        QTest::addColumn<int>("timeoutMs");
+
+        const auto row = [](const char* name, const QStringList& arguments, const QVariantMap& settings,
+                            const char* error, const char* server = "", int timeoutMs = 0) {
+            QTest::newRow(name) << arguments << settings << QString(error) << QString(server) << timeoutMs;
+        };
+        row("nothing: embedded, 30 s", {}, {}, "", "", 30000);
+        row("command line beats the settings", {"--server", "ws://a:1", "--timeout", "500"},
+            {{"server", "ws://b:2"}, {"timeoutMs", 9000}}, "", "ws://a:1", 500);
+        row("http is not a WebSocket", {"--server", "http://host:80"}, {}, "ws://host:port");
+        row("database with a remote server", {"--server", "ws://a:1", "--db", "/tmp/x.sqlite"}, {}, "--db");
+        row("batch that is not a number", {"--batch", "12a"}, {}, "\"12a\"");
+    }
+
+    void shouldReadCommandLineOverSettings()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QVariantMap, settings);
+        QFETCH(QString, error);
+        QFETCH(QString, server);
+        QFETCH(int, timeoutMs);
+        QTemporaryDir dir;
+        QSettings saved(dir.filePath("shell.ini"), QSettings::IniFormat);
+        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+            saved.setValue(it.key(), it.value());
+        QCommandLineParser parser;
+        ShellOptions::addTo(parser);
+        QVERIFY2(parser.parse(QStringList{"tavro-shell"} + arguments), qPrintable(parser.errorText()));
+        QString why;
+        const auto options = ShellOptions::read(parser, saved, &why);
+        QCOMPARE(!options.has_value(), !error.isEmpty());
+        QVERIFY2(options || why.contains(error), qPrintable(why));
+        if (!options)
+            return;
+        QCOMPARE(options->server.toString(), server);
+        QCOMPARE(options->isEmbedded(), server.isEmpty());
+        QCOMPARE(options->timeoutMs, timeoutMs);
+    }
+
+    void shouldReportABackEndThatCannotOpen_data()
+    {
+        QTest::addColumn<bool>("hasBackend");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("store fails") << true << "disk full";
+        QTest::newRow("no back end") << false << "No embedded back end";
+    }
+
+    void shouldReportABackEndThatCannotOpen()
+    {
+        QFETCH(bool, hasBackend);
+        QFETCH(QString, error);
+        std::atomic<int> requests{0};
+        EmbeddedTransport transport([&]() -> std::unique_ptr<EmbeddedBackend> {
+            return hasBackend ? std::make_unique<FailingBackend>(requests) : nullptr;
+        });
+        QString why;
+        QVERIFY(!transport.start(&why));
+        QVERIFY2(why.contains(error), qPrintable(why));
+        // A request sent anyway ends as a lost connection, never inside send() and never by waiting.
+        QSignalSpy lost(&transport, &MessageTransport::connectionLost);
+        protocol::Request request;
+        request.key = QStringLiteral("K1");
+        request.requestCode = protocol::Search;
+        transport.send(request);
+        QCOMPARE(lost.size(), 0);
+        QTRY_COMPARE(lost.size(), 1);
+        QCOMPARE(requests.load(), 0);
+    }
+
+    void shouldCheckTheRegistration_data()
+    {
+        QTest::addColumn<QJsonObject>("metaData");      // as QPluginLoader::metaData() gives it
+        QTest::addColumn<QStringList>("errorMentions"); // empty: accepted
+        const QString good = "{B41F7D2E-8C65-4A93-9E0B-52D6C1A8F7E4}",
+                      zero = "{00000000-0000-0000-0000-000000000000}";
+        const auto row = [](const char* name, const QString& version, const QString& interfaceId,
+                            const QStringList& mentions, const QString& className = "TAVRO_CnfrmPymt") {
+            const QJsonObject entry{{"library", "SCR.TAVRO_CnfrmPymt"},
+                                    {"class", className},
+                                    {"project", "PRJ_TAVRO_CnfrmPymt"},
+                                    {"version", version},
+                                    {"interfaceId", interfaceId}};
+            QTest::newRow(name) << QJsonObject{{"IID", TAVRO_DOCUMENT_PLUGIN_IID},
+                                               {"className", "Plugin"},
+                                               {"MetaData", entry}}
+                                << mentions;
+        };
+        row("exact", "5.1", good, {});
+        row("later minor version", "5.12", good, {});
+        row("wrong interface id", "5.1", zero, {"interface identifier", zero, good});
+        row("older major version", "4.9", good, {"version 4.9", "5.1"});
+        row("version without minor", "5", good, {"no readable version", "5.1"});
+        row("other class", "5.1", good, {"TAVRO_Other", "TAVRO_CnfrmPymt"}, "TAVRO_Other");
+    }
+
+    void shouldCheckTheRegistration()
+    {
+        QFETCH(QJsonObject, metaData);
+        QFETCH(QStringList, errorMentions);
+        const QString error =
+            DocumentRegistry::check(metaData, confirmPaymentRegistration(), QStringLiteral("/plugins/x.so"));
+        QCOMPARE(error.isEmpty(), errorMentions.isEmpty());
+        for (const QString& mention : errorMentions)
+            QVERIFY2(error.contains(mention), qPrintable(error + " lacks " + mention));
+        if (!error.isEmpty()) // every refusal names the library and where it was found
+            QVERIFY(error.contains("SCR.TAVRO_CnfrmPymt") && error.contains("/plugins/x.so"));
+    }
+
+    void shouldFindAndJudgePluginFiles_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QStringList>("errorMentions");
+        QTest::newRow("good") << "good" << true << QStringList{};
+        QTest::newRow("wrong plugin interface")
+            << "wrong-plugin-iid" << true << QStringList{"org.example.SomethingElse/2.0"};
+        QTest::newRow("only another screen")
+            << "other-library" << false << QStringList{"was not found in the plugin folder", "--plugin-dir"};
+        QTest::newRow("folder missing")
+            << "no-such-folder" << false << QStringList{"does not exist", "no-such-folder"};
+    }
+
+    void shouldFindAndJudgePluginFiles()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, found);
+        QFETCH(QStringList, errorMentions);
+        const PluginLookup lookup = DocumentRegistry::find(QStringLiteral(TEST_PLUGIN_ROOT "/") + folder,
+                                                           confirmPaymentRegistration());
+        QCOMPARE(!lookup.path.isEmpty(), found);
+        QCOMPARE(lookup.ok(), errorMentions.isEmpty());
+        for (const QString& mention : errorMentions + QStringList{"SCR.TAVRO_CnfrmPymt"})
+            QVERIFY2(lookup.ok() || lookup.error.contains(mention),
+                     qPrintable(lookup.error + " lacks " + mention));
+    }
+
+    void shouldKeepButtonStatesPerWindow_data()
+    {
+        // Calls: "add:A", "remove:A", "open:B" (calls naming no window go to B), "7+A" (button 7 on
+        // for A), "6-" (button 6 off, no window named). Expected: "A:7=1" (button 7 of A is on).
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("new window: New and Close on, the rest off")
+            << QStringList{"add:A"} << QStringList{"A:6=1", "A:12=1", "A:7=0", "A:8=0", "A:9=0", "A:14=0"};
+        QTest::newRow("empty tag while a window opens goes to that window")
+            << QStringList{"add:A", "add:B", "open:B", "7+", "6-"}
+            << QStringList{"B:7=1", "B:6=0", "A:7=0", "A:6=1"};
+        QTest::newRow("empty tag with no window opening is dropped")
+            << QStringList{"add:A", "7+", "12-"} << QStringList{"A:7=0", "A:12=1", ":7=0"};
+        QTest::newRow("removed window forgets its states")
+            << QStringList{"add:A", "7+A", "remove:A", "add:A"} << QStringList{"A:7=0"};
+    }
+
+    void shouldKeepButtonStatesPerWindow()
+    {
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, expected);
+        ShellStatusService status;
+        for (const QString& call : calls) {
+            const QString tag = call.section(u':', 1);
+            if (call.startsWith(u"add:"))
+                status.addWindow(tag);
+            else if (call.startsWith(u"remove:"))
+                status.removeWindow(tag);
+            else if (call.startsWith(u"open:"))
+                status.setOpeningWindow(tag);
+            else if (const qsizetype sign = call.indexOf(QRegularExpression("[+-]")); sign > 0)
+                status.EnableToolbarButton(call.left(sign).toInt(), call[sign] == u'+', call.mid(sign + 1));
+        }
+        for (const QString& e : expected) {
+            const QStringList part = e.split(QRegularExpression("[:=]"));
+            QVERIFY2(status.isButtonEnabled(part[0], part[1].toInt()) == (part[2] == u"1"), qPrintable(e));
+        }
+    }
+
+    void shouldShowStatusWarningAndReadyInTheStatusArea()
+    {
+        ShellStatusService status;
+        MainWindow window(status, {}, QStringLiteral("Confirm Payment"));
+        status.ShowWarning(QStringLiteral("Invalid"));
+        QVERIFY(window.statusArea()->isWarning() && status.isWarning());
+        status.ShowStatus(QStringLiteral("Saving")); // a status after a warning is plain again
+        status.SetReady(false);
+        QCOMPARE(window.statusArea()->text(), QStringLiteral("Saving"));
+        QVERIFY(!window.statusArea()->isWarning() && !status.isWarning());
+        QVERIFY(!window.statusArea()->isReady());
+    }
+
+    void shouldNotAskAgainWhileTheDocumentIsDecidingToClose()
+    {
+        Harness h;
+        QPointer<DocumentWindow> window = h.window->openDocument();
+        // A document that waits for its save handles events; meanwhile the officer presses
+        // Ctrl+W again and then tries to quit.
+        bool shellClosed = true;
+        h.doc(1)->whileClosing = [&] {
+            h.window->toolbarAction(12)->trigger();
+            shellClosed = h.window->close();
+        };
+        QVERIFY(window->close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(h.calls("CloseDocument").size(), 1);
+        QVERIFY(!shellClosed);
+        QVERIFY(window.isNull());
+    }
+
+    void shouldQuitOnlyWhenEveryDocumentAgrees_data()
+    {
+        QTest::addColumn<QList<bool>>("agree");
+        QTest::addColumn<bool>("quits");
+        QTest::addColumn<QStringList>("asked");
+        QTest::newRow("all agree") << QList<bool>{true, true} << true
+                                   << QStringList{"doc1.CloseDocument", "doc2.CloseDocument"};
+        QTest::newRow("first refuses: the second is not asked")
+            << QList<bool>{false, true} << false << QStringList{"doc1.CloseDocument"};
+        QTest::newRow("second refuses: the first is already closed")
+            << QList<bool>{true, false} << false << QStringList{"doc1.CloseDocument", "doc2.CloseDocument"};
+    }
+
+    void shouldQuitOnlyWhenEveryDocumentAgrees()
+    {
+        QFETCH(QList<bool>, agree);
+        QFETCH(bool, quits);
+        QFETCH(QStringList, asked);
+        Harness h;
+        for (int i = 0; i < agree.size(); ++i) {
+            h.window->openDocument();
+            h.doc(i + 1)->mayClose = agree.at(i);
+        }
+        h.log.clear();
+        const bool closed = h.window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(closed, quits);
+        QCOMPARE(h.calls("CloseDocument"), asked);
+        // Bringing a window forward to ask about it is not leaving the other one.
+        QVERIFY(h.calls("NeedSave").isEmpty());
+        for (int i = 0; i < agree.size(); ++i) {
+            const bool wasAsked = asked.contains(QStringLiteral("doc%1.CloseDocument").arg(i + 1));
+            QCOMPARE(h.documents.at(i).isNull(), wasAsked && agree.at(i));
+        }
+    }
+
+    void shouldDriveTheActiveDocumentFromTheToolbar_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("refuses"); // NeedSave answers true, CloseDocument false
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("6 with nothing to save starts anew")
+            << 6 << false << QStringList{"doc2.NeedSave", "doc2.FileNew"};
+        QTest::newRow("6 when the officer saves or cancels keeps the entry")
+            << 6 << true << QStringList{"doc2.NeedSave"};
+        QTest::newRow("12 refused by the document") << 12 << true << QStringList{"doc2.CloseDocument"};
+        // Buttons the document has no operation for do nothing, not even in the status line.
+        QTest::newRow("8 Delete") << 8 << false << QStringList{};
+    }
+
+    void shouldDriveTheActiveDocumentFromTheToolbar()
+    {
+        QFETCH(int, button);
+        QFETCH(bool, refuses);
+        QFETCH(QStringList, expected);
+        Harness h;
+        h.window->openDocument();
+        QPointer<DocumentWindow> active = h.window->openDocument();
+        h.doc(2)->needSaveAnswer = refuses;
+        h.doc(2)->mayClose = !refuses;
+        // The toolbar follows the active document; switch every button on for it.
+        for (int b : {6, 7, 8, 9, 12, 14})
+            h.status.EnableToolbarButton(b, true, active->tag());
+        h.log.clear();
+        h.window->toolbarAction(button)->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(h.log.entries(), expected);
+        QCOMPARE(h.window->documentWindows().size(), 2);
+        QVERIFY(h.status.statusText().isEmpty()); // the documents' status line is theirs
+    }
+
+    void shouldUnloadEveryDocumentWhenTheShellGoes()
+    {
+        Harness h;
+        h.window->openDocument();
+        h.window->openDocument();
+        h.log.clear();
+        h.window.reset();
+        // Destruction is not a close: nothing is asked, every document unloads once.
+        QCOMPARE(h.log.entries(), (QStringList{"doc1.BeforeUnload", "doc2.BeforeUnload"}));
+    }
+};
+
+QTEST_MAIN(tst_ShellCore)
+#include "tst_shellcore.moc"
