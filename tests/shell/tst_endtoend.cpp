@@ -17,7 +17,6 @@
 #include <QDialog>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -42,36 +41,22 @@ private:
     QString m_batch;
     qint64 m_lastAuditBefore = 0; // the demo data's own audit rows end here
 
-    QWidget* document() const
+    MainWindow* main() const { return m_shell->mainWindow(); }
+    QWidget* document() const { return main()->activeDocumentWindow()->widget(); }
+    template <class T> T* control(const char* name) const { return document()->findChild<T*>(name); }
+    int rows() const { return ScreenDriver(document()).rowCount(); }
+    QString cell(int row, int column) const
     {
-        DocumentWindow* window = m_shell->mainWindow()->activeDocumentWindow();
-        return window ? window->widget() : nullptr;
+        const auto* view = control<QWidget>("mSdgCnfrmPymt")->findChild<QAbstractItemView*>();
+        return view->model()->index(row, column).data().toString();
     }
-    template <class T> T* control(const char* name) const
-    {
-        return document()->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractItemModel* grid() const
-    {
-        auto* view = control<QWidget>("mSdgCnfrmPymt")->findChild<QAbstractItemView*>();
-        return view ? view->model() : nullptr;
-    }
-    int rows() const { return grid() ? grid()->rowCount() : -1; }
-    QString cell(int row, int column) const { return grid()->index(row, column).data().toString(); }
     bool optionOn(int index) const
     {
-        return control<QAbstractButton>(index == 0 ? "mOptCnfrmPymt_0" : "mOptCnfrmPymt_1")->isChecked();
+        return control<QAbstractButton>(index ? "mOptCnfrmPymt_1" : "mOptCnfrmPymt_0")->isChecked();
     }
     void clickLeftEdge(QWidget* box)
     {
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    }
-    void searchTheBatch()
-    {
-        auto* edit = control<QWidget>("mTxtCnfrmPymt")->findChild<QLineEdit*>();
-        edit->setFocus();
-        QTest::keyClicks(edit, m_batch);
-        QTest::mouseClick(control<QAbstractButton>("mCmdCnfrmPymt_0"), Qt::LeftButton);
     }
     // Ticks "take a number" and waits for it; the seven digits of the number, empty on a time-out.
     QString takeNumber()
@@ -85,7 +70,6 @@ private:
             return {};
         return label->text().left(7);
     }
-
     /// Reads through a separate connection on the back end's file.
     QSqlQuery query(const QString& sql, const QVariantList& values = {})
     {
@@ -97,17 +81,13 @@ private:
             qWarning() << q.lastError().text();
         return q;
     }
-    qint64 scalar(const QString& sql, const QVariantList& values = {})
-    {
-        QSqlQuery q = query(sql, values);
-        return q.next() ? q.value(0).toLongLong() : -1;
-    }
     /// An aggregate over the batch's receipts: batchValue("COUNT(*)", "AND cnfrmtn_nbr IS NULL").
     qint64 batchValue(const char* aggregate, const char* condition = "", const QVariantList& more = {})
     {
-        return scalar(
-            QStringLiteral("SELECT %1 FROM rcpt WHERE dly_rcpt_nbr = ? %2").arg(aggregate, condition),
-            QVariantList{m_batch.toLongLong()} + more);
+        QSqlQuery q =
+            query(QStringLiteral("SELECT %1 FROM rcpt WHERE dly_rcpt_nbr = ? %2").arg(aggregate, condition),
+                  QVariantList{m_batch.toLongLong()} + more);
+        return q.next() ? q.value(0).toLongLong() : -1;
     }
 
 private slots:
@@ -122,19 +102,20 @@ private slots:
         m_shell = std::make_unique<Shell>(options);
         QString error;
         QVERIFY2(m_shell->start(&error), qPrintable(error));
-        QVERIFY(QTest::qWaitForWindowExposed(m_shell->mainWindow()));
+        QVERIFY(QTest::qWaitForWindowExposed(main()));
         m_batch = m_shell->sampleBatch();
         QVERIFY(!m_batch.isEmpty());
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
         db.setDatabaseName(m_shell->databasePath());
         QVERIFY(db.open());
-        m_lastAuditBefore = scalar("SELECT COALESCE(MAX(audit_id), 0) FROM cnfrmtn_audit");
-        QVERIFY(document());
+        QSqlQuery last = query("SELECT MAX(audit_id) FROM cnfrmtn_audit");
+        QVERIFY(last.next());
+        m_lastAuditBefore = last.value(0).toLongLong();
     }
 
     void shouldListTheBatchWithItsTotal()
     {
-        searchTheBatch();
+        QVERIFY(ScreenDriver(document()).search(m_batch));
         const qint64 expectedRows = batchValue("COUNT(*)");
         QVERIFY(expectedRows > 0);
         QTRY_COMPARE_WITH_TIMEOUT(rows(), int(expectedRows), 20000);
@@ -147,7 +128,7 @@ private slots:
         QVERIFY2(std::abs(total->units() - sum) < 100, qPrintable(totalText));
 
         // The officer may save the listed batch: button 7 of this window is on.
-        QTRY_VERIFY(m_shell->mainWindow()->toolbarAction(7)->isEnabled());
+        QTRY_VERIFY(main()->toolbarAction(7)->isEnabled());
         QVERIFY(optionOn(1));
     }
 
@@ -200,7 +181,7 @@ private slots:
     {
         const QString number = takeNumber();
         QVERIFY(!number.isEmpty());
-        m_shell->mainWindow()->toolbarAction(7)->trigger();
+        main()->toolbarAction(7)->trigger();
 
         // The reply switches the screen to the confirmed receipts and searches again.
         QTRY_VERIFY_WITH_TIMEOUT(optionOn(0), 20000);
@@ -222,7 +203,7 @@ private slots:
         QTest::keyClicks(editor, QStringLiteral("Deposit slip did not match the bank"));
 
         const auto box = test::answerNextBox(QStringLiteral("OK"));
-        m_shell->mainWindow()->toolbarAction(7)->trigger();
+        main()->toolbarAction(7)->trigger();
         QVERIFY(box->answered);
         QCOMPARE(box->title, QStringLiteral("Unconfirm This Batch of Receipts"));
         QVERIFY(box->text.contains(m_batch));
@@ -250,39 +231,38 @@ private slots:
 
     void shouldKeepTwoWindowsApart()
     {
-        MainWindow* main = m_shell->mainWindow();
-        DocumentWindow* first = main->activeDocumentWindow();
+        DocumentWindow* first = main()->activeDocumentWindow();
         // The listed batch still counts as changed, so leaving the window asks about it.
         const auto box = test::answerNextBox(QStringLiteral("No"));
-        DocumentWindow* second = main->openDocument();
+        DocumentWindow* second = main()->openDocument();
         QTRY_VERIFY(box->answered);
         QVERIFY2(box->text.startsWith("Information on the active window has changed."),
                  qPrintable(box->text));
         QCOMPARE(box->title, QStringLiteral("Confirm Payment"));
         QVERIFY(second && second->tag() != first->tag());
         QCOMPARE(second->windowTitle(), QStringLiteral("Confirm Payment"));
-        QTRY_COMPARE(main->activeDocumentWindow(), second);
+        QTRY_COMPARE(main()->activeDocumentWindow(), second);
         // A fresh screen offers no save, whatever the first window shows.
-        QVERIFY(!main->toolbarAction(7)->isEnabled());
-        QVERIFY(main->toolbarAction(12)->isEnabled());
+        QVERIFY(!main()->toolbarAction(7)->isEnabled());
+        QVERIFY(main()->toolbarAction(12)->isEnabled());
         QCOMPARE(rows(), 0);
     }
 
     void shouldCloseAWindowWithAnUnsavedBatchOnlyAfterItsSaveReplied()
     {
         // The fresh second window: list the batch and take a number, then close without saving.
-        searchTheBatch();
+        QVERIFY(ScreenDriver(document()).search(m_batch));
         QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 20000);
         const QString number = takeNumber();
         QVERIFY(!number.isEmpty());
 
         QStringList order;
-        QPointer<DocumentWindow> window = m_shell->mainWindow()->activeDocumentWindow();
+        QPointer<DocumentWindow> window = main()->activeDocumentWindow();
         connect(VeskMessage::GetInstance(), &VeskMessage::DataReady, this, [&] { order << "reply"; });
         connect(window, &QObject::destroyed, this, [&] { order << "closed"; });
 
         const auto box = test::answerNextBox(QStringLiteral("Yes"));
-        m_shell->mainWindow()->toolbarAction(12)->trigger();
+        main()->toolbarAction(12)->trigger();
         QVERIFY(box->answered);
         QCOMPARE(box->text,
                  QStringLiteral("Confirm Payment data has changed.  Do you wish to save these changes?"));
