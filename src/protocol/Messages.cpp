@@ -787,6 +787,64 @@ Value decodeValue(const QJsonValue& json, FieldType type, const QString& path)
     return std::monostate{};
 }
 
+// Whether \a text is "YYYY-MM-DD" in digits, and which date; the common case, read without
+// QDate's format parser.
+std::optional<QDate> plainIsoDate(QStringView text)
+{
+    if (text.size() != 10 || text[4] != u'-' || text[7] != u'-')
+        return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    const qsizetype starts[3] = {0, 5, 8};
+    const qsizetype lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        for (qsizetype i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            parts[p] = parts[p] * 10 + (c - u'0');
+        }
+    }
+    const QDate date(parts[0], parts[1], parts[2]);
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// The value of \a json when it is plainly right for \a type; nullopt sends it to decodeValue(),
+// which decides, and words a refusal with the value's path.
+std::optional<Value> acceptedValue(const QJsonValue& json, FieldType type)
+{
+    switch (json.type()) {
+    case QJsonValue::Null:
+        return Value(std::monostate{});
+    case QJsonValue::String:
+        if (type == FieldType::Text) {
+            QString text = json.toString();
+            if (QStringView(text).isValidUtf16() && !text.contains(QChar(u'\0')))
+                return Value(std::move(text));
+        } else if (type == FieldType::Currency) {
+            if (const auto money = moneyFromText(json.toString()))
+                return Value(*money);
+        } else if (type == FieldType::Date) {
+            if (const auto date = plainIsoDate(json.toString()))
+                return Value(*date);
+        }
+        break;
+    case QJsonValue::Double:
+        if (type == FieldType::Long) {
+            const QCborValue cbor = QCborValue::fromJsonValue(json);
+            if (cbor.isInteger())
+                return Value(cbor.toInteger());
+        }
+        break;
+    case QJsonValue::Bool:
+        if (type == FieldType::Bool)
+            return Value(json.toBool());
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
 QMap<QString, DataSet> decodeDataSets(const QJsonObject& sets, const QString& path)
 {
     QMap<QString, DataSet> result;
@@ -831,22 +889,28 @@ QMap<QString, DataSet> decodeDataSets(const QJsonObject& sets, const QString& pa
         const QJsonArray records = recordsValue.toArray();
         set.records.reserve(records.size());
         for (qsizetype r = 0; r < records.size(); ++r) {
-            const QString recordPath = QStringLiteral("%1.records[%2]").arg(setPath).arg(r);
+            // Paths are made only for a refusal: a reply has thousands of values.
+            auto recordPath = [&] { return QStringLiteral("%1.records[%2]").arg(setPath).arg(r); };
             if (!records[r].isArray())
-                wrongType(recordPath, "a list", records[r]);
+                wrongType(recordPath(), "a list", records[r]);
             const QJsonArray values = records[r].toArray();
             if (values.size() != set.fields.size())
                 refuse(errc::BadValue, QStringLiteral("\"%1\" has %2 values for %3 fields")
-                                           .arg(recordPath)
+                                           .arg(recordPath())
                                            .arg(values.size())
                                            .arg(set.fields.size()));
             QList<Value> record;
             record.reserve(values.size());
-            for (qsizetype v = 0; v < values.size(); ++v)
-                record.append(decodeValue(
-                    values[v], set.fields[v].type,
-                    QStringLiteral("%1[%2] (%3)").arg(recordPath).arg(v).arg(set.fields[v].name)));
-            set.records.append(record);
+            for (qsizetype v = 0; v < values.size(); ++v) {
+                const QJsonValue json = values[v];
+                std::optional<Value> value = acceptedValue(json, set.fields[v].type);
+                if (!value)
+                    value = decodeValue(
+                        json, set.fields[v].type,
+                        QStringLiteral("%1[%2] (%3)").arg(recordPath()).arg(v).arg(set.fields[v].name));
+                record.append(std::move(*value));
+            }
+            set.records.append(std::move(record));
         }
         result.insert(name, set);
     }
