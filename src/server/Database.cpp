@@ -492,7 +492,24 @@ QDate toDate(const QVariant& value)
         return value.toDate();
     if (value.metaType().id() == QMetaType::QDateTime)
         return value.toDateTime().date();
-    return QDate::fromString(value.toString().left(10), Qt::ISODate);
+    const QString text = value.toString();
+    // SQLite keeps dates as "YYYY-MM-DD" text: read the digits straight, and leave anything else to
+    // Qt's ISO parser.
+    if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-') {
+        int parts[3] = {0, 0, 0};
+        bool digits = true;
+        for (qsizetype i = 0; i < 10 && digits; ++i) {
+            if (i == 4 || i == 7)
+                continue;
+            const char16_t c = text[i].unicode();
+            digits = c >= u'0' && c <= u'9';
+            int& part = parts[i < 4 ? 0 : i < 7 ? 1 : 2];
+            part = part * 10 + (c - u'0');
+        }
+        if (const QDate date(parts[0], parts[1], parts[2]); digits && date.isValid())
+            return date;
+    }
+    return QDate::fromString(text.left(10), Qt::ISODate);
 }
 
 } // namespace tavro::server

@@ -201,6 +201,23 @@ private slots:
         QVERIFY(run(QStringLiteral("DROP TABLE t")));
     }
 
+    // Dates read from SQLite text take a short way; they must read as Qt's ISO parser reads them.
+    void textDatesShouldReadAsIsoDates_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char* text :
+             {"2005-01-26", "2005-01-26 10:11:12", "2005-01-26T10:11:12Z", "2004-02-29", "2005-02-29",
+              "2005-13-01", "2005-00-10", "0000-01-01", "0001-01-01", "9999-12-31", "2005-1-26", "2005/01/26",
+              "20050126", "", "abcd-ef-gh", "+005-01-26", "-005-01-26", "2005-01-2x", "٢٠٠٥-01-26"})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+
+    void textDatesShouldReadAsIsoDates()
+    {
+        QFETCH(QString, text);
+        QCOMPARE(toDate(text), QDate::fromString(text.left(10), Qt::ISODate));
+    }
+
     // Kept BEGIN, COMMIT and ROLLBACK statements work every time, not only the first.
     void transactionsShouldEndAsAskedEveryTime_data()
     {
