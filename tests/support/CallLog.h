@@ -1,11 +1,10 @@
 #pragma once
 
 #include <initializer_list>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
-#include <utility>
-
-class QWidget;
+#include <QWidget>
 
 namespace tavro::test {
 
@@ -22,20 +21,39 @@ public:
     void clear() { m_entries.clear(); }
 
     /// Entries that begin with \a prefix ("ShowStatus(" finds every status text).
-    QStringList matching(const QString& prefix) const;
+    QStringList matching(const QString& prefix) const
+    {
+        return m_entries.filter(QRegularExpression(u'^' + QRegularExpression::escape(prefix)));
+    }
     /// Position of the first entry equal to \a entry at or after \a from, -1 when absent.
     qsizetype indexOf(const QString& entry, qsizetype from = 0) const
     {
         return m_entries.indexOf(entry, from);
     }
     /// Whether \a expected occur in this order (others may lie between them).
-    bool containsInOrder(const QStringList& expected) const;
+    bool containsInOrder(const QStringList& expected) const
+    {
+        qsizetype from = 0;
+        for (const QString& entry : expected)
+            if ((from = m_entries.indexOf(entry, from) + 1) == 0)
+                return false;
+        return true;
+    }
 
-    static QString call(const char* name, std::initializer_list<QString> arguments);
+    static QString call(const char* name, std::initializer_list<QString> arguments)
+    {
+        return QLatin1String(name) + u'(' + QStringList(arguments).join(u',') + u')';
+    }
     static QString arg(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
     static QString arg(int value) { return QString::number(value); }
     static QString arg(const QString& value) { return value; }
-    static QString arg(const QWidget* widget);
+    static QString arg(const QWidget* widget)
+    {
+        if (!widget)
+            return QStringLiteral("nullptr");
+        return widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                              : widget->objectName();
+    }
 
 private:
     QStringList m_entries;

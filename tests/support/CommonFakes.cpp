@@ -7,37 +7,6 @@
 
 namespace tavro::test {
 
-void RecordingStatusService::ShowStatus(const QString& text)
-{
-    lastStatus = text;
-    m_log.add("ShowStatus", {text});
-}
-
-void RecordingStatusService::ShowWarning(const QString& text)
-{
-    m_log.add("ShowWarning", {text});
-}
-
-void RecordingStatusService::EnableToolbarButton(int button, bool enabled, const QString& hostTag)
-{
-    m_buttons[{hostTag, button}] = enabled;
-    m_log.add("EnableToolbarButton", {CallLog::arg(button), CallLog::arg(enabled), hostTag});
-}
-
-void RecordingStatusService::SetReady(bool isReady)
-{
-    ready = isReady;
-    m_log.add("SetReady", {CallLog::arg(isReady)});
-}
-
-std::optional<bool> RecordingStatusService::buttonEnabled(int button, const QString& hostTag) const
-{
-    const auto it = m_buttons.constFind({hostTag, button});
-    if (it == m_buttons.cend())
-        return std::nullopt;
-    return *it;
-}
-
 void RecordingFieldUtility::HighlightControl(QWidget* control)
 {
     m_highlighted.insert(control);
@@ -113,30 +82,6 @@ QString RecordingFieldUtility::GetCodeDescription(const QString& code, const QSt
     m_log.add("GetCodeDescription", {code, table});
     const auto it = codeDescriptions.constFind(table + u'/' + code);
     return it != codeDescriptions.cend() ? *it : ReferenceData::instance().codeDescription(table, code);
-}
-
-FakeUserProfile::FakeUserProfile()
-{
-    profile.userId = QStringLiteral("jdoe");
-    profile.trpId = QStringLiteral("TRP01");
-    profile.trpDstrctId = QStringLiteral("D07");
-    profile.officerId = 1234;
-    profile.officerName = QStringLiteral("Jane Doe");
-}
-
-void RecordingErrorReporter::Report(const QString& message, const QString& appText, const QString& label,
-                                    const QVariant&)
-{
-    reports.append({message, appText, label});
-    m_log.add("Report", {message, appText, label});
-}
-
-QStringList RecordingErrorReporter::labels() const
-{
-    QStringList result;
-    for (const Entry& entry : reports)
-        result.append(entry.label);
-    return result;
 }
 
 } // namespace tavro::test

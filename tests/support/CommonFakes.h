@@ -24,15 +24,22 @@ class RecordingStatusService final : public StatusService
 public:
     explicit RecordingStatusService(CallLog& log) : m_log(log) {}
 
-    void ShowStatus(const QString& text) override;
-    void ShowWarning(const QString& text) override;
-    void EnableToolbarButton(int button, bool enabled, const QString& hostTag) override;
-    void SetReady(bool ready) override;
+    void ShowStatus(const QString& text) override { m_log.add("ShowStatus", {lastStatus = text}); }
+    void ShowWarning(const QString& text) override { m_log.add("ShowWarning", {text}); }
+    void EnableToolbarButton(int button, bool enabled, const QString& hostTag) override
+    {
+        m_buttons[{hostTag, button}] = enabled;
+        m_log.add("EnableToolbarButton", {CallLog::arg(button), CallLog::arg(enabled), hostTag});
+    }
+    void SetReady(bool ready) override { m_log.add("SetReady", {CallLog::arg(ready)}); }
 
     QString lastStatus;
-    std::optional<bool> ready;
     /// The last state given to \a button of \a hostTag, nullopt when it was never switched.
-    std::optional<bool> buttonEnabled(int button, const QString& hostTag) const;
+    std::optional<bool> buttonEnabled(int button, const QString& hostTag) const
+    {
+        const auto it = m_buttons.constFind({hostTag, button});
+        return it == m_buttons.cend() ? std::nullopt : std::optional<bool>(*it);
+    }
 
 private:
     CallLog& m_log;
@@ -83,7 +90,11 @@ private:
 class FakeUserProfile final : public UserProfile
 {
 public:
-    FakeUserProfile();
+    FakeUserProfile()
+        : profile{QStringLiteral("jdoe"), QStringLiteral("TRP01"), QStringLiteral("D07"), 1234,
+                  QStringLiteral("Jane Doe")}
+    {
+    }
 
     QString UserId() const override { return profile.userId; }
     QString TrpId() const override { return profile.trpId; }
@@ -108,10 +119,20 @@ public:
         QString label;
     };
     void Report(const QString& message, const QString& appText, const QString& label,
-                const QVariant& fourth = {}) override;
+                const QVariant& = {}) override
+    {
+        reports.append({message, appText, label});
+        m_log.add("Report", {message, appText, label});
+    }
 
     QList<Entry> reports;
-    QStringList labels() const;
+    QStringList labels() const
+    {
+        QStringList result;
+        for (const Entry& entry : reports)
+            result.append(entry.label);
+        return result;
+    }
 
 private:
     CallLog& m_log;

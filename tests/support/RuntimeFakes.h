@@ -9,6 +9,7 @@
 #include <functional>
 #include <QList>
 #include <QQueue>
+#include <stdexcept>
 
 namespace tavro::test {
 
@@ -19,7 +20,16 @@ class ScriptedMessageBox final : public MessageBox
 public:
     explicit ScriptedMessageBox(CallLog& log) : m_log(log) {}
 
-    int MsgBox(const QString& prompt, int style = vb::vbOKOnly, const QString& title = {}) override;
+    int MsgBox(const QString& prompt, int style = vb::vbOKOnly, const QString& title = {}) override
+    {
+        // The first button of each button set, by the style's lowest three bits.
+        static constexpr int first[] = {vb::vbOK,  vb::vbOK,    vb::vbAbort, vb::vbYes,
+                                        vb::vbYes, vb::vbRetry, vb::vbOK,    vb::vbOK};
+        const int answer = answers.isEmpty() ? first[style & 7] : answers.dequeue();
+        shown.append({prompt, style, title, answer});
+        m_log.add("MsgBox", {prompt, CallLog::arg(style), title});
+        return answer;
+    }
 
     struct Shown
     {
@@ -41,7 +51,12 @@ class RecordingPointer final : public ScreenPointer
 public:
     explicit RecordingPointer(CallLog& log) : m_log(log) {}
 
-    void setMousePointer(int pointer) override;
+    void setMousePointer(int pointer) override
+    {
+        m_pointer = pointer;
+        history.append(pointer);
+        m_log.add("MousePointer", {CallLog::arg(pointer)});
+    }
     int mousePointer() const override { return m_pointer; }
 
     QList<int> history;
@@ -55,7 +70,11 @@ class RecordingBeeper final : public Beeper
 {
 public:
     explicit RecordingBeeper(CallLog& log) : m_log(log) {}
-    void Beep() override;
+    void Beep() override
+    {
+        ++beeps;
+        m_log.add("Beep", {});
+    }
     int beeps = 0;
 
 private:
@@ -70,8 +89,22 @@ class FakeEventPump final : public EventPump
 public:
     explicit FakeEventPump(CallLog& log) : m_log(log) {}
 
-    void DoEvents() override;
-    void Sleep(int milliseconds) override;
+    void DoEvents() override
+    {
+        count();
+        ++doEventsCalls;
+        m_log.add("DoEvents", {});
+        if (onDoEvents)
+            onDoEvents();
+    }
+    void Sleep(int milliseconds) override
+    {
+        count();
+        sleeps.append(milliseconds);
+        m_log.add("Sleep", {CallLog::arg(milliseconds)});
+        if (onSleep)
+            onSleep(milliseconds);
+    }
 
     std::function<void()> onDoEvents;
     std::function<void(int milliseconds)> onSleep;
@@ -80,7 +113,11 @@ public:
     int maxWaits = 10000;
 
 private:
-    void count();
+    void count()
+    {
+        if (doEventsCalls + sleeps.size() >= maxWaits)
+            throw std::runtime_error("FakeEventPump: the document is still waiting after maxWaits calls");
+    }
     CallLog& m_log;
 };
 

@@ -3,6 +3,7 @@
 #include "CallLog.h"
 #include "common/ReferenceData.h"
 #include "common/ReplyStore.h"
+#include "common/VeskMessage.h"
 #include "CommonFakes.h"
 #include "FakeTransport.h"
 #include "runtime/Seam.h"
@@ -18,8 +19,23 @@ namespace tavro::test {
 class TestEnvironment
 {
 public:
-    TestEnvironment();
-    ~TestEnvironment();
+    TestEnvironment()
+    {
+        VeskMessage* service = VeskMessage::GetInstance();
+        // Requests of an earlier test must not end (and announce themselves) during this one.
+        service->discardOutstanding();
+        auto transport = std::make_unique<FakeTransport>(&log);
+        m_transport = transport.get();
+        m_previousTransport = service->setTransport(std::move(transport));
+        m_previousTimeoutMs = service->timeoutMs();
+    }
+    ~TestEnvironment()
+    {
+        VeskMessage* service = VeskMessage::GetInstance();
+        service->discardOutstanding();
+        service->setTransport(std::move(m_previousTransport));
+        service->setTimeoutMs(m_previousTimeoutMs);
+    }
     TestEnvironment(const TestEnvironment&) = delete;
     TestEnvironment& operator=(const TestEnvironment&) = delete;
 

@@ -74,21 +74,11 @@ DocumentFixture::DocumentFixture(const QString& tag, const QString& title)
     document = new TAVRO_CnfrmPymt(&host);
 }
 
-DocumentFixture::~DocumentFixture()
-{
-    delete document;
-}
-
 void DocumentFixture::show()
 {
     host.show();
     if (!QTest::qWaitForWindowExposed(&host))
         qWarning("DocumentFixture: the host window was not exposed");
-}
-
-void DocumentFixture::clickLeftEdge(QWidget* widget)
-{
-    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
 }
 
 void DocumentFixture::clickCommand(int index)
@@ -137,35 +127,11 @@ void DocumentFixture::loadBatch(const QList<ReceiptRecord>& receipts, const prot
     replyToLast(sets);
 }
 
-void FailingStatusService::check(const QString& entry)
+void FailingStatusService::check(const char* name, std::initializer_list<QString> arguments)
 {
-    if (failOn.isEmpty() || !entry.startsWith(failOn) || std::exchange(m_failed, true))
-        return;
-    raiseError(440, errorText);
-}
-
-void FailingStatusService::ShowStatus(const QString& text)
-{
-    m_inner.ShowStatus(text);
-    check(CallLog::call("ShowStatus", {text}));
-}
-
-void FailingStatusService::ShowWarning(const QString& text)
-{
-    m_inner.ShowWarning(text);
-    check(CallLog::call("ShowWarning", {text}));
-}
-
-void FailingStatusService::EnableToolbarButton(int button, bool enabled, const QString& hostTag)
-{
-    m_inner.EnableToolbarButton(button, enabled, hostTag);
-    check(CallLog::call("EnableToolbarButton", {CallLog::arg(button), CallLog::arg(enabled), hostTag}));
-}
-
-void FailingStatusService::SetReady(bool ready)
-{
-    m_inner.SetReady(ready);
-    check(CallLog::call("SetReady", {CallLog::arg(ready)}));
+    if (!failOn.isEmpty() && CallLog::call(name, arguments).startsWith(failOn) &&
+        !std::exchange(m_failed, true))
+        raiseError(440, errorText);
 }
 
 QString gridCell(SSOleDBGrid& grid, int row, const QString& column)

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QTest>
 #include <QWidget>
 
 namespace tavro::test {
@@ -39,7 +40,7 @@ public:
 
     explicit DocumentFixture(const QString& tag = QString::fromLatin1(DefaultTag),
                              const QString& title = QStringLiteral("Confirm Payment"));
-    ~DocumentFixture();
+    ~DocumentFixture() { delete document; }
     DocumentFixture(const DocumentFixture&) = delete;
     DocumentFixture& operator=(const DocumentFixture&) = delete;
 
@@ -47,7 +48,10 @@ public:
     FakeTransport& transport() { return env.transport(); }
 
     /// Clicks \a widget near its left edge, where a stretched check box or option reacts.
-    static void clickLeftEdge(QWidget* widget);
+    static void clickLeftEdge(QWidget* widget)
+    {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(4, widget->height() / 2));
+    }
     void clickCommand(int index);
     /// Picks the document type \a code in the combo as the officer would (raising its Change).
     void selectCode(const QString& code);
@@ -74,16 +78,23 @@ class FailingStatusService final : public StatusService
 public:
     explicit FailingStatusService(StatusService& inner) : m_inner(inner) {}
 
-    void ShowStatus(const QString& text) override;
-    void ShowWarning(const QString& text) override;
-    void EnableToolbarButton(int button, bool enabled, const QString& hostTag) override;
-    void SetReady(bool ready) override;
+    void ShowStatus(const QString& text) override { m_inner.ShowStatus(text), check("ShowStatus", {text}); }
+    void ShowWarning(const QString& text) override
+    {
+        m_inner.ShowWarning(text), check("ShowWarning", {text});
+    }
+    void EnableToolbarButton(int button, bool enabled, const QString& hostTag) override
+    {
+        m_inner.EnableToolbarButton(button, enabled, hostTag);
+        check("EnableToolbarButton", {CallLog::arg(button), CallLog::arg(enabled), hostTag});
+    }
+    void SetReady(bool ready) override { m_inner.SetReady(ready), check("SetReady", {CallLog::arg(ready)}); }
 
     QString failOn;
     QString errorText = QStringLiteral("The host window is gone");
 
 private:
-    void check(const QString& entry);
+    void check(const char* name, std::initializer_list<QString> arguments);
     StatusService& m_inner;
     bool m_failed = false;
 };
