@@ -1,50 +1,26 @@
 // An officer's day on the real shell: the real screen plugin, the embedded back end on a fresh
 // SQLite file, the real widgets driven offscreen.
-#include "BoxAnswer.h"
-#include "common/VeskMessage.h"
+#include "LiveShellTest.h"
 #include "runtime/CurrencyFormat.h"
-#include "shell/DocumentWindow.h"
-#include "shell/MainWindow.h"
-#include "shell/ScreenDriver.h"
-#include "shell/Shell.h"
 
-#include <cmath>
-#include <memory>
-#include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QAction>
-#include <QApplication>
 #include <QDialog>
 #include <QImage>
-#include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPointer>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace tavro;
 
-class tst_EndToEnd : public QObject
+class tst_EndToEnd : public test::LiveShellTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<Shell> m_shell;
     QString m_batch;
     qint64 m_lastAuditBefore = 0; // the demo data's own audit rows end here
 
-    MainWindow* main() const { return m_shell->mainWindow(); }
-    QWidget* document() const { return main()->activeDocumentWindow()->widget(); }
-    template <class T> T* control(const char* name) const { return document()->findChild<T*>(name); }
-    int rows() const { return ScreenDriver(document()).rowCount(); }
     QString cell(int row, int column) const
     {
         const auto* view = control<QWidget>("mSdgCnfrmPymt")->findChild<QAbstractItemView*>();
@@ -53,22 +29,6 @@ private:
     bool optionOn(int index) const
     {
         return control<QAbstractButton>(index ? "mOptCnfrmPymt_1" : "mOptCnfrmPymt_0")->isChecked();
-    }
-    void clickLeftEdge(QWidget* box)
-    {
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    }
-    // Ticks "take a number" and waits for it; the seven digits of the number, empty on a time-out.
-    QString takeNumber()
-    {
-        auto* label = control<QLabel>("mLblDataCnfrmPymt_4");
-        clickLeftEdge(control<QAbstractButton>("mChkNbr"));
-        const QRegularExpression numberShape(QStringLiteral("^\\d{7}-\\d$"));
-        if (!QTest::qWaitFor(
-                [&] { return numberShape.match(label->text()).hasMatch() && label->text() != "0000000-0"; },
-                20000))
-            return {};
-        return label->text().left(7);
     }
     /// Reads through a separate connection on the back end's file.
     QSqlQuery query(const QString& sql, const QVariantList& values = {})
@@ -125,7 +85,7 @@ private slots:
         const auto total = parseCurrency(totalText);
         QVERIFY2(total, qPrintable(totalText));
         // The screen shows the locale's decimals; the store keeps ten-thousandths.
-        QVERIFY2(std::abs(total->units() - sum) < 100, qPrintable(totalText));
+        QVERIFY2(qAbs(total->units() - sum) < 100, qPrintable(totalText));
 
         // The officer may save the listed batch: button 7 of this window is on.
         QTRY_VERIFY(main()->toolbarAction(7)->isEnabled());

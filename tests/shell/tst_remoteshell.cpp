@@ -1,25 +1,13 @@
 // The whole shell signed in to a real tavro server over a WebSocket: the server stops and
 // comes back while the officer works, also while a request of the screen is unanswered.
-#include "BoxAnswer.h"
-#include "common/VeskMessage.h"
+#include "LiveShellTest.h"
 #include "server/Database.h"
 #include "server/Server.h"
 #include "server/Service.h"
-#include "shell/DocumentWindow.h"
-#include "shell/MainWindow.h"
-#include "shell/ScreenDriver.h"
-#include "shell/Shell.h"
 #include "shell/StatusArea.h"
 
-#include <memory>
-#include <QLabel>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace tavro;
 
@@ -80,15 +68,13 @@ enum class Outstanding
 
 Q_DECLARE_METATYPE(Outstanding)
 
-class tst_RemoteShell : public QObject
+class tst_RemoteShell : public test::LiveShellTest
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
     std::unique_ptr<server::Service> m_service;
     std::unique_ptr<server::Server> m_server;
-    std::unique_ptr<Shell> m_shell;
     std::unique_ptr<Relay> m_relay;
     quint16 m_port = 0;
     QString m_batch;
@@ -103,14 +89,11 @@ private:
         m_port = m_server->port();
         return true;
     }
-    QWidget* document() const { return m_shell->mainWindow()->activeDocumentWindow()->widget(); }
-    int rows() const { return ScreenDriver(document()).rowCount(); }
     void search(const QString& batch = {})
     {
         ScreenDriver(document()).search(batch.isEmpty() ? m_batch : batch);
     }
-    StatusArea* status() const { return m_shell->mainWindow()->statusArea(); }
-    template <class T> T* control(const char* name) const { return document()->findChild<T*>(name); }
+    StatusArea* status() const { return main()->statusArea(); }
     static bool outstanding() { return !VeskMessage::GetInstance()->outstandingKeys().isEmpty(); }
 
 private slots:
@@ -144,7 +127,7 @@ private slots:
         m_shell = std::make_unique<Shell>(options);
         QVERIFY2(m_shell->start(&why), qPrintable(why));
         QCOMPARE(m_shell->session().profile.userId, QStringLiteral("demo"));
-        QVERIFY(!m_shell->mainWindow()->windowTitle().contains("demo data"));
+        QVERIFY(!main()->windowTitle().contains("demo data"));
     }
 
     void shouldReportTheSearchTimedOutWhileTheServerIsDown()
@@ -177,18 +160,12 @@ private slots:
         if (!m_server)
             QVERIFY(listen(m_port));
         QTRY_VERIFY_WITH_TIMEOUT(status()->sourceText().contains("signed in as demo"), 15000);
-        if (!m_shell->mainWindow()->activeDocumentWindow())
-            m_shell->mainWindow()->openDocument();
+        if (!main()->activeDocumentWindow())
+            main()->openDocument();
         search(request == Outstanding::CloseDocumentWait ? m_savedBatch : m_batch);
         QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 10000);
         if (request == Outstanding::CloseDocumentWait) {
-            // A number for the batch makes the screen hold unsaved work.
-            auto* box = control<QAbstractButton>("mChkNbr");
-            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-            const QRegularExpression number(QStringLiteral("^\\d{7}-\\d$"));
-            auto* label = control<QLabel>("mLblDataCnfrmPymt_4");
-            QTRY_VERIFY_WITH_TIMEOUT(number.match(label->text()).hasMatch() && label->text() != "0000000-0",
-                                     10000);
+            QVERIFY(!takeNumber().isEmpty()); // the screen now holds unsaved work
             QTRY_VERIFY(!outstanding());
         }
 
@@ -200,7 +177,7 @@ private slots:
             clock.start();
             m_server.reset();
         };
-        QPointer<DocumentWindow> window = m_shell->mainWindow()->activeDocumentWindow();
+        QPointer<DocumentWindow> window = main()->activeDocumentWindow();
         if (request == Outstanding::CloseDocumentWait) {
             // The close waits inside the toolbar call: the server stops once the save is out.
             QTimer watch;
@@ -212,7 +189,7 @@ private slots:
             });
             watch.start(20);
             const auto save = test::answerNextBox(QStringLiteral("Yes"));
-            m_shell->mainWindow()->toolbarAction(12)->trigger();
+            main()->toolbarAction(12)->trigger();
             QVERIFY(save->answered);
             QVERIFY(!m_server);
             // A save that timed out is no refusal: the window closes.
@@ -237,8 +214,8 @@ private slots:
         m_relay->hold(false);
         QVERIFY(listen(m_port));
         QTRY_VERIFY_WITH_TIMEOUT(status()->sourceText().contains("signed in as demo"), 10000);
-        if (!m_shell->mainWindow()->activeDocumentWindow())
-            m_shell->mainWindow()->openDocument();
+        if (!main()->activeDocumentWindow())
+            main()->openDocument();
         search();
         QTRY_VERIFY_WITH_TIMEOUT(rows() > 0, 10000);
         QVERIFY(status()->text().startsWith("Displaying"));
