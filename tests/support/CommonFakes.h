@@ -4,8 +4,12 @@
 #include "common/ErrorReporter.h"
 #include "common/FieldUtility.h"
 #include "common/FormNumberCollection.h"
+#include "common/ReferenceData.h"
+#include "common/ReplyStore.h"
 #include "common/StatusService.h"
 #include "common/UserProfile.h"
+#include "controls/TextBox.h"
+#include "protocol/NumberRules.h"
 
 #include <functional>
 #include <memory>
@@ -55,17 +59,63 @@ class RecordingFieldUtility final : public FieldUtility
 public:
     explicit RecordingFieldUtility(CallLog& log) : m_log(log) {}
 
-    void HighlightControl(QWidget* control) override;
-    void ClearHighlight(QWidget* control) override;
-    void SetupForm(QWidget* form) override;
-    bool ValidateNumber(const QString& type, QString& number, QString& message) override;
-    int CheckDigit(const QString& sevenDigits) override;
+    void HighlightControl(QWidget* control) override
+    {
+        m_highlighted.insert(control);
+        m_log.add("HighlightControl", {CallLog::arg(control)});
+    }
+    void ClearHighlight(QWidget* control) override
+    {
+        m_highlighted.remove(control);
+        m_log.add("ClearHighlight", {CallLog::arg(control)});
+    }
+    void SetupForm(QWidget* form) override { m_log.add("SetupForm", {CallLog::arg(form)}); }
+    bool ValidateNumber(const QString& type, QString& number, QString& message) override
+    {
+        const bool valid = validateNumber ? validateNumber(type, number, message)
+                                          : protocol::validateNumber(type, number, &message);
+        m_log.add("ValidateNumber", {type, number, CallLog::arg(valid)});
+        return valid;
+    }
+    int CheckDigit(const QString& sevenDigits) override
+    {
+        const int digit = checkDigit ? checkDigit(sevenDigits) : protocol::checkDigit(sevenDigits);
+        m_log.add("CheckDigit", {sevenDigits});
+        return digit;
+    }
     QString RequestFormNumber(const QString& type, const QString& documentName,
-                              FormNumberCollection*& ready) override;
-    bool FilterKey(const QString& type, TextBox* box, int& keyAscii) override;
-    QString CheckReplyErrors(const QString& documentName, const QString& label, int flags) override;
-    QString GetOfficerName(qint32 officerId, int flags) override;
-    QString GetCodeDescription(const QString& code, const QString& table) override;
+                              FormNumberCollection*& ready) override
+    {
+        m_ready = readyNumbers.isEmpty() ? nullptr : std::make_unique<FormNumberCollection>(readyNumbers);
+        ready = m_ready.get();
+        m_log.add("RequestFormNumber", {type, documentName});
+        return formNumberKey.value_or(QStringLiteral("FORM-%1").arg(++m_formRequests));
+    }
+    bool FilterKey(const QString& type, TextBox* box, int& keyAscii) override
+    {
+        const bool accepted = protocol::acceptsKey(type, box ? box->Text() : QString(), QChar(keyAscii));
+        m_log.add("FilterKey", {type, CallLog::arg(keyAscii), CallLog::arg(accepted)});
+        return accepted;
+    }
+    QString CheckReplyErrors(const QString& documentName, const QString& label, int flags) override
+    {
+        QStringList texts;
+        for (const protocol::ReplyError& error : ReplyStore::instance().latestErrors(documentName))
+            texts.append(error.text.trimmed().isEmpty() ? error.code : error.text);
+        m_log.add("CheckReplyErrors", {documentName, label, CallLog::arg(flags)});
+        return texts.join(u'\n');
+    }
+    QString GetOfficerName(qint32 officerId, int flags) override
+    {
+        m_log.add("GetOfficerName", {CallLog::arg(officerId), CallLog::arg(flags)});
+        return ReferenceData::instance().officerName(officerId);
+    }
+    QString GetCodeDescription(const QString& code, const QString& table) override
+    {
+        m_log.add("GetCodeDescription", {code, table});
+        const auto it = codeDescriptions.constFind(table + u'/' + code);
+        return it != codeDescriptions.cend() ? *it : ReferenceData::instance().codeDescription(table, code);
+    }
 
     bool isHighlighted(const QWidget* control) const { return m_highlighted.contains(control); }
 
