@@ -60,7 +60,30 @@ public:
         QSqlDatabase::removeDatabase(u"crashsuite"_s);
     }
 
-    bool run();
+    bool run()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (!m_dir.isValid())
+            return fail(u"no temporary folder"_s);
+        if (!prepareStore())
+            return fail(u"preparing the store: %1"_s.arg(m_problem));
+        if (!startServer())
+            return fail(m_problem);
+        say("crash suite on %s (seed %llu): %d batches of %d receipts, %d load clients; the server serves %s",
+            qPrintable(m_settings.store), m_settings.seed, m_settings.batches, m_settings.receipts,
+            m_settings.clients, qPrintable(m_serviceUrl));
+        for (int kill = 1; kill <= m_settings.kills; ++kill)
+            if (!round(kill))
+                return false;
+        stopServer();
+        say("PASSED: %d kills in %.1f s; %lld saves acknowledged, all in the store; %lld sent but not "
+            "answered "
+            "at the kills, %lld of which landed; %lld resent and applied once; %lld audit rows",
+            m_settings.kills, double(clock.elapsed()) / 1000.0, m_last.acknowledged, m_unanswered, m_landed,
+            m_resent, m_last.auditRows);
+        return true;
+    }
 
 private:
     bool fail(const QString& why)
@@ -82,8 +105,58 @@ private:
         m_problem = QString::fromLocal8Bit(process.readAll()).right(2000);
         return false;
     }
-    bool prepareStore();
-    bool startServer();
+    bool prepareStore()
+    {
+        if (m_settings.store == u"sqlite") {
+            m_config = server::DatabaseConfig::sqlite(m_dir.filePath(u"store.db"_s));
+            m_url = m_serviceUrl = u"sqlite:"_s + m_config.path;
+        } else {
+            m_cluster = std::make_unique<server::test::PgCluster>();
+            if (!m_cluster->start(&m_problem) || !m_cluster->execute(u"CREATE DATABASE crash"_s, &m_problem))
+                return false;
+            m_config = m_cluster->config(u"crash"_s);
+            const QString url = u"postgresql://%1@/%2?host=%3&port=%4"_s;
+            m_url = url.arg(m_config.user, m_config.name, m_config.host).arg(m_config.port);
+            // The server runs as the service role --init creates, as in production; the store's
+            // owner only prepares it.
+            m_serviceUrl = url.arg(u"tavro_service"_s, m_config.name, m_config.host).arg(m_config.port);
+        }
+        if (!administer(u"--init --generate %1 %2"_s.arg(m_settings.batches).arg(m_settings.receipts)) ||
+            !administer(u"--add-user crash --role confirm --officer 9000 --trp TRP01 --district D01"_s,
+                        "crash\n"))
+            return false;
+
+        const bool sqlite = m_config.dialect == server::Dialect::Sqlite;
+        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? u"QSQLITE"_s : u"QPSQL"_s, u"crashsuite"_s);
+        db.setDatabaseName(sqlite ? m_config.path : m_config.name);
+        if (!sqlite) {
+            db.setHostName(m_config.host);
+            db.setPort(m_config.port);
+            db.setUserName(m_config.user);
+        }
+        QTcpServer probe; // a free port for the server, the same one after every restart
+        m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+        return m_port != 0;
+    }
+    bool startServer()
+    {
+        m_server = std::make_unique<QProcess>();
+        m_server->setStandardOutputFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
+        m_server->setStandardErrorFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
+        m_server->start(m_settings.server,
+                        {u"--db"_s, m_serviceUrl, u"--listen"_s, u"127.0.0.1:%1"_s.arg(m_port)});
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 20000 && m_server->state() != QProcess::NotRunning) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            if (probe.waitForConnected(200))
+                return true;
+            QThread::msleep(20);
+        }
+        m_problem = u"the server did not start listening (see server.log)"_s;
+        return false;
+    }
     void stopServer()
     {
         if (m_server && m_server->state() != QProcess::NotRunning) {
@@ -91,7 +164,93 @@ private:
             m_server->waitForFinished();
         }
     }
-    bool round(int kill);
+    bool round(int kill)
+    {
+        const qint64 before = QFileInfo(m_journal).size();
+        const QString log = m_dir.filePath(u"load%1.txt"_s.arg(kill));
+        QProcess load;
+        load.setStandardOutputFile(log);
+        load.setStandardErrorFile(log, QIODevice::Append);
+        load.start(m_settings.loadgen,
+                   loadArguments(u"--seconds 600 --warmup 0 --mix confirm:2,unconfirm --batches %1 "
+                                 "--receipts-per-batch %2 --confirm-from %3"_s.arg(m_settings.batches)
+                                     .arg(m_settings.receipts)
+                                     .arg(m_nextBatch)));
+
+        // The kill comes at a random moment after the first save of this round went out.
+        QElapsedTimer clock;
+        clock.start();
+        while (QFileInfo(m_journal).size() == before) {
+            if (load.state() == QProcess::NotRunning || clock.elapsed() > 30000)
+                return fail(u"round %1: the load client sent no save (see load%1.txt)"_s.arg(kill));
+            QThread::msleep(5);
+        }
+        const qint64 firstSave = clock.elapsed();
+        const int delay = int(m_random.bounded(m_settings.maxDelayMs + 1));
+        QThread::msleep(ulong(delay));
+        m_server->kill();
+        m_server->waitForFinished();
+        clock.restart();
+        if (!load.waitForFinished(20000)) {
+            load.kill();
+            load.waitForFinished();
+            return fail(u"round %1: the load client did not end when the server died"_s.arg(kill));
+        }
+
+        const qint64 loadEnded = clock.restart();
+        if (!startServer())
+            return fail(u"round %1: %2"_s.arg(kill).arg(m_problem));
+        const qint64 restarted = clock.restart();
+        faults::StoreReport report;
+        QList<loadgen::JournalEntry> entries;
+        if (!check(&report, &entries))
+            return false;
+        const qint64 checked = clock.restart();
+        const qint64 firstOfRound = m_nextBatch;
+        for (const loadgen::JournalEntry& entry : std::as_const(entries))
+            m_nextBatch = std::max(m_nextBatch, entry.batch + 1);
+        m_mostPerRound = std::max(m_mostPerRound, m_nextBatch - firstOfRound);
+        const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(entries);
+        // Without resending, what was open stays open: the counts are the journal's.
+        m_unanswered = (m_settings.resend ? m_unanswered : 0) + open.size();
+        m_landed = (m_settings.resend ? m_landed : 0) + report.landedUnacknowledged;
+        say("kill %d/%d after %d ms of saves: %lld acknowledged, %lld unanswered at the kills so far (%lld "
+            "of "
+            "them landed), %lld batches confirmed; %s; %s",
+            kill, m_settings.kills, delay, report.acknowledged, m_unanswered, m_landed,
+            report.confirmedBatches, qPrintable(report.integrity), qPrintable(verdict(report)));
+        say("  (ms: first save %lld, load client ended %lld after the kill, restart %lld, checks %lld)",
+            firstSave, loadEnded, restarted, checked);
+        if (!report.problems.isEmpty())
+            return fail(report.problems.mid(0, 20).join(u'\n'));
+
+        if (m_settings.resend && !open.isEmpty()) {
+            // The unanswered saves again, as a client retries them after reconnecting: each must be
+            // answered as acknowledged and be in the audit once.
+            QProcess again;
+            again.setProcessChannelMode(QProcess::MergedChannels);
+            again.start(m_settings.loadgen, loadArguments({}) + QStringList{u"--resend"_s, m_journal});
+            if (!again.waitForFinished(30000) || again.exitCode() != 0)
+                return fail(u"round %1: a resent save was not answered as acknowledged:\n%2"_s.arg(kill).arg(
+                    QString::fromLocal8Bit(again.readAll())));
+            if (!check(&report, &entries))
+                return false;
+            if (!loadgen::unacknowledged(entries).isEmpty())
+                return fail(u"round %1: a resent save is still unanswered"_s.arg(kill));
+            m_resent += open.size();
+            say("  resent the %lld unanswered saves with their keys: each acknowledged, each in the store "
+                "once; %s",
+                open.size(), qPrintable(verdict(report)));
+            if (!report.problems.isEmpty())
+                return fail(report.problems.mid(0, 20).join(u'\n'));
+        }
+        m_last = report;
+        // Room for the next round: twice what the busiest round so far took.
+        if (m_nextBatch + 2 * std::max<qint64>(m_mostPerRound, 250) > FirstBatch + m_settings.batches &&
+            kill < m_settings.kills)
+            return fail(u"too few batches for the rounds left: raise --batches"_s);
+        return true;
+    }
     // What every load client run is given: the server, the user, the clients and the journal.
     QStringList loadArguments(const QString& more) const
     {
@@ -129,171 +288,6 @@ private:
     qint64 m_nextBatch = FirstBatch, m_mostPerRound = 0, m_unanswered = 0, m_landed = 0, m_resent = 0;
     faults::StoreReport m_last;
 };
-
-bool Suite::prepareStore()
-{
-    if (m_settings.store == u"sqlite") {
-        m_config = server::DatabaseConfig::sqlite(m_dir.filePath(u"store.db"_s));
-        m_url = m_serviceUrl = u"sqlite:"_s + m_config.path;
-    } else {
-        m_cluster = std::make_unique<server::test::PgCluster>();
-        if (!m_cluster->start(&m_problem) || !m_cluster->execute(u"CREATE DATABASE crash"_s, &m_problem))
-            return false;
-        m_config = m_cluster->config(u"crash"_s);
-        const QString url = u"postgresql://%1@/%2?host=%3&port=%4"_s;
-        m_url = url.arg(m_config.user, m_config.name, m_config.host).arg(m_config.port);
-        // The server runs as the service role --init creates, as in production; the store's
-        // owner only prepares it.
-        m_serviceUrl = url.arg(u"tavro_service"_s, m_config.name, m_config.host).arg(m_config.port);
-    }
-    if (!administer(u"--init --generate %1 %2"_s.arg(m_settings.batches).arg(m_settings.receipts)) ||
-        !administer(u"--add-user crash --role confirm --officer 9000 --trp TRP01 --district D01"_s,
-                    "crash\n"))
-        return false;
-
-    const bool sqlite = m_config.dialect == server::Dialect::Sqlite;
-    QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? u"QSQLITE"_s : u"QPSQL"_s, u"crashsuite"_s);
-    db.setDatabaseName(sqlite ? m_config.path : m_config.name);
-    if (!sqlite) {
-        db.setHostName(m_config.host);
-        db.setPort(m_config.port);
-        db.setUserName(m_config.user);
-    }
-    QTcpServer probe; // a free port for the server, the same one after every restart
-    m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-    return m_port != 0;
-}
-
-bool Suite::startServer()
-{
-    m_server = std::make_unique<QProcess>();
-    m_server->setStandardOutputFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
-    m_server->setStandardErrorFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
-    m_server->start(m_settings.server,
-                    {u"--db"_s, m_serviceUrl, u"--listen"_s, u"127.0.0.1:%1"_s.arg(m_port)});
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 20000 && m_server->state() != QProcess::NotRunning) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_port);
-        if (probe.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
-    }
-    m_problem = u"the server did not start listening (see server.log)"_s;
-    return false;
-}
-
-bool Suite::round(int kill)
-{
-    const qint64 before = QFileInfo(m_journal).size();
-    const QString log = m_dir.filePath(u"load%1.txt"_s.arg(kill));
-    QProcess load;
-    load.setStandardOutputFile(log);
-    load.setStandardErrorFile(log, QIODevice::Append);
-    load.start(m_settings.loadgen,
-               loadArguments(u"--seconds 600 --warmup 0 --mix confirm:2,unconfirm --batches %1 "
-                             "--receipts-per-batch %2 --confirm-from %3"_s.arg(m_settings.batches)
-                                 .arg(m_settings.receipts)
-                                 .arg(m_nextBatch)));
-
-    // The kill comes at a random moment after the first save of this round went out.
-    QElapsedTimer clock;
-    clock.start();
-    while (QFileInfo(m_journal).size() == before) {
-        if (load.state() == QProcess::NotRunning || clock.elapsed() > 30000)
-            return fail(u"round %1: the load client sent no save (see load%1.txt)"_s.arg(kill));
-        QThread::msleep(5);
-    }
-    const qint64 firstSave = clock.elapsed();
-    const int delay = int(m_random.bounded(m_settings.maxDelayMs + 1));
-    QThread::msleep(ulong(delay));
-    m_server->kill();
-    m_server->waitForFinished();
-    clock.restart();
-    if (!load.waitForFinished(20000)) {
-        load.kill();
-        load.waitForFinished();
-        return fail(u"round %1: the load client did not end when the server died"_s.arg(kill));
-    }
-
-    const qint64 loadEnded = clock.restart();
-    if (!startServer())
-        return fail(u"round %1: %2"_s.arg(kill).arg(m_problem));
-    const qint64 restarted = clock.restart();
-    faults::StoreReport report;
-    QList<loadgen::JournalEntry> entries;
-    if (!check(&report, &entries))
-        return false;
-    const qint64 checked = clock.restart();
-    const qint64 firstOfRound = m_nextBatch;
-    for (const loadgen::JournalEntry& entry : std::as_const(entries))
-        m_nextBatch = std::max(m_nextBatch, entry.batch + 1);
-    m_mostPerRound = std::max(m_mostPerRound, m_nextBatch - firstOfRound);
-    const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(entries);
-    // Without resending, what was open stays open: the counts are the journal's.
-    m_unanswered = (m_settings.resend ? m_unanswered : 0) + open.size();
-    m_landed = (m_settings.resend ? m_landed : 0) + report.landedUnacknowledged;
-    say("kill %d/%d after %d ms of saves: %lld acknowledged, %lld unanswered at the kills so far (%lld of "
-        "them landed), %lld batches confirmed; %s; %s",
-        kill, m_settings.kills, delay, report.acknowledged, m_unanswered, m_landed, report.confirmedBatches,
-        qPrintable(report.integrity), qPrintable(verdict(report)));
-    say("  (ms: first save %lld, load client ended %lld after the kill, restart %lld, checks %lld)",
-        firstSave, loadEnded, restarted, checked);
-    if (!report.problems.isEmpty())
-        return fail(report.problems.mid(0, 20).join(u'\n'));
-
-    if (m_settings.resend && !open.isEmpty()) {
-        // The unanswered saves again, as a client retries them after reconnecting: each must be
-        // answered as acknowledged and be in the audit once.
-        QProcess again;
-        again.setProcessChannelMode(QProcess::MergedChannels);
-        again.start(m_settings.loadgen, loadArguments({}) + QStringList{u"--resend"_s, m_journal});
-        if (!again.waitForFinished(30000) || again.exitCode() != 0)
-            return fail(u"round %1: a resent save was not answered as acknowledged:\n%2"_s.arg(kill).arg(
-                QString::fromLocal8Bit(again.readAll())));
-        if (!check(&report, &entries))
-            return false;
-        if (!loadgen::unacknowledged(entries).isEmpty())
-            return fail(u"round %1: a resent save is still unanswered"_s.arg(kill));
-        m_resent += open.size();
-        say("  resent the %lld unanswered saves with their keys: each acknowledged, each in the store "
-            "once; %s",
-            open.size(), qPrintable(verdict(report)));
-        if (!report.problems.isEmpty())
-            return fail(report.problems.mid(0, 20).join(u'\n'));
-    }
-    m_last = report;
-    // Room for the next round: twice what the busiest round so far took.
-    if (m_nextBatch + 2 * std::max<qint64>(m_mostPerRound, 250) > FirstBatch + m_settings.batches &&
-        kill < m_settings.kills)
-        return fail(u"too few batches for the rounds left: raise --batches"_s);
-    return true;
-}
-
-bool Suite::run()
-{
-    QElapsedTimer clock;
-    clock.start();
-    if (!m_dir.isValid())
-        return fail(u"no temporary folder"_s);
-    if (!prepareStore())
-        return fail(u"preparing the store: %1"_s.arg(m_problem));
-    if (!startServer())
-        return fail(m_problem);
-    say("crash suite on %s (seed %llu): %d batches of %d receipts, %d load clients; the server serves %s",
-        qPrintable(m_settings.store), m_settings.seed, m_settings.batches, m_settings.receipts,
-        m_settings.clients, qPrintable(m_serviceUrl));
-    for (int kill = 1; kill <= m_settings.kills; ++kill)
-        if (!round(kill))
-            return false;
-    stopServer();
-    say("PASSED: %d kills in %.1f s; %lld saves acknowledged, all in the store; %lld sent but not answered "
-        "at the kills, %lld of which landed; %lld resent and applied once; %lld audit rows",
-        m_settings.kills, double(clock.elapsed()) / 1000.0, m_last.acknowledged, m_unanswered, m_landed,
-        m_resent, m_last.auditRows);
-    return true;
-}
 
 } // namespace
 
