@@ -30,8 +30,8 @@ private:
     {
         return control<QAbstractButton>(index ? "mOptCnfrmPymt_1" : "mOptCnfrmPymt_0")->isChecked();
     }
-    /// Reads through a separate connection on the back end's file.
-    QSqlQuery query(const QString& sql, const QVariantList& values = {})
+    /// The first value \a sql reads through a separate connection on the back end's file.
+    QVariant value(const QString& sql, const QVariantList& values = {})
     {
         QSqlQuery q(QSqlDatabase::database("check"));
         q.prepare(sql);
@@ -39,15 +39,15 @@ private:
             q.addBindValue(v);
         if (!q.exec())
             qWarning() << q.lastError().text();
-        return q;
+        return q.next() ? q.value(0) : QVariant();
     }
     /// An aggregate over the batch's receipts: batchValue("COUNT(*)", "AND cnfrmtn_nbr IS NULL").
     qint64 batchValue(const char* aggregate, const char* condition = "", const QVariantList& more = {})
     {
-        QSqlQuery q =
-            query(QStringLiteral("SELECT %1 FROM rcpt WHERE dly_rcpt_nbr = ? %2").arg(aggregate, condition),
-                  QVariantList{m_batch.toLongLong()} + more);
-        return q.next() ? q.value(0).toLongLong() : -1;
+        return value(
+                   QStringLiteral("SELECT %1 FROM rcpt WHERE dly_rcpt_nbr = ? %2").arg(aggregate, condition),
+                   QVariantList{m_batch.toLongLong()} + more)
+            .toLongLong();
     }
 
 private slots:
@@ -68,9 +68,7 @@ private slots:
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
         db.setDatabaseName(m_shell->databasePath());
         QVERIFY(db.open());
-        QSqlQuery last = query("SELECT MAX(audit_id) FROM cnfrmtn_audit");
-        QVERIFY(last.next());
-        m_lastAuditBefore = last.value(0).toLongLong();
+        m_lastAuditBefore = value("SELECT MAX(audit_id) FROM cnfrmtn_audit").toLongLong();
     }
 
     void shouldListTheBatchWithItsTotal()
@@ -175,17 +173,13 @@ private slots:
             QVERIFY(cell(r, 3).trimmed().isEmpty());
 
         // Both changes are in the audit, in order, with the reason kept.
-        QSqlQuery audit =
-            query("SELECT action, cmmt_txt FROM cnfrmtn_audit WHERE audit_id > ? AND dly_rcpt_nbr = ? "
-                  "AND user_id = ? ORDER BY audit_id",
-                  {m_lastAuditBefore, m_batch.toLongLong(), m_shell->session().profile.userId});
-        QStringList actions;
-        QString reason;
-        while (audit.next()) {
-            actions << audit.value(0).toString();
-            reason = audit.value(1).toString();
-        }
-        QCOMPARE(actions, (QStringList{"UPD", "UNCONFIRM"}));
+        const QString audit = "FROM cnfrmtn_audit WHERE audit_id > ? AND dly_rcpt_nbr = ? AND user_id = ?";
+        const QVariantList ours{m_lastAuditBefore, m_batch.toLongLong(), m_shell->session().profile.userId};
+        QCOMPARE(
+            value("SELECT GROUP_CONCAT(action) FROM (SELECT action " + audit + " ORDER BY audit_id)", ours)
+                .toString(),
+            QStringLiteral("UPD,UNCONFIRM"));
+        const QString reason = value("SELECT cmmt_txt " + audit + " ORDER BY audit_id DESC", ours).toString();
         QCOMPARE(reason, QStringLiteral("Deposit slip did not match the bank"));
     }
 
