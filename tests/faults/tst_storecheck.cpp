@@ -48,11 +48,10 @@ private slots:
             // Rows below need two confirmed batches and one unconfirmed after a confirmation.
             QVERIFY(results.confirmedBatches.size() - results.unconfirmedBatches.size() >= 2);
             QVERIFY(!results.unconfirmedBatches.isEmpty());
+            const auto journal = loadgen::readJournal(load.journalPath, &why);
+            QVERIFY2(journal, qPrintable(why));
+            m_journal = *journal;
         }
-        QString why;
-        const auto journal = loadgen::readJournal(m_dir.filePath("journal.txt"), &why);
-        QVERIFY2(journal, qPrintable(why));
-        m_journal = *journal;
     }
 
     void findsDamage_data()
