@@ -106,11 +106,6 @@ struct Harness
         window->show();
     }
     FakeDocument* doc(int i) const { return documents.at(i - 1); }
-    /// Calls of \a operation (e.g. "CloseDocument") in the log, with their document names.
-    QStringList calls(const QString& operation) const
-    {
-        return log.entries().filter(QRegularExpression(u"\\."_qs + operation + u'$'));
-    }
 };
 
 } // namespace
@@ -327,91 +322,66 @@ private slots:
         };
         QVERIFY(window->close());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(h.calls("CloseDocument").size(), 1);
+        QCOMPARE(h.log.entries(), (QStringList{"doc1.CloseDocument", "doc1.BeforeUnload"})); // asked once
         QVERIFY(!shellClosed);
         QVERIFY(window.isNull());
     }
 
-    void shouldQuitOnlyWhenEveryDocumentAgrees_data()
+    void shouldAskTheDocumentsAsTheOfficerActs_data()
     {
-        QTest::addColumn<QList<bool>>("agree");
-        QTest::addColumn<bool>("quits");
+        QTest::addColumn<QString>("action");      // "quit", "destroy" or the number of a toolbar button
+        QTest::addColumn<QList<bool>>("refuses"); // per document: NeedSave answers true, CloseDocument false
         QTest::addColumn<QStringList>("asked");
-        QTest::newRow("all agree") << QList<bool>{true, true} << true
-                                   << QStringList{"doc1.CloseDocument", "doc2.CloseDocument"};
-        QTest::newRow("first refuses: the second is not asked")
-            << QList<bool>{false, true} << false << QStringList{"doc1.CloseDocument"};
-        QTest::newRow("second refuses: the first is already closed")
-            << QList<bool>{true, false} << false << QStringList{"doc1.CloseDocument", "doc2.CloseDocument"};
-    }
-
-    void shouldQuitOnlyWhenEveryDocumentAgrees()
-    {
-        QFETCH(QList<bool>, agree);
-        QFETCH(bool, quits);
-        QFETCH(QStringList, asked);
-        Harness h;
-        for (int i = 0; i < agree.size(); ++i) {
-            h.window->openDocument();
-            h.doc(i + 1)->mayClose = agree.at(i);
-        }
-        h.log.clear();
-        const bool closed = h.window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(closed, quits);
-        QCOMPARE(h.calls("CloseDocument"), asked);
-        // Bringing a window forward to ask about it is not leaving the other one.
-        QVERIFY(h.calls("NeedSave").isEmpty());
-        for (int i = 0; i < agree.size(); ++i) {
-            const bool wasAsked = asked.contains(QStringLiteral("doc%1.CloseDocument").arg(i + 1));
-            QCOMPARE(h.documents.at(i).isNull(), wasAsked && agree.at(i));
-        }
-    }
-
-    void shouldDriveTheActiveDocumentFromTheToolbar_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<bool>("refuses"); // NeedSave answers true, CloseDocument false
-        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("left"); // documents still there
+        const QString close1 = "doc1.CloseDocument", close2 = "doc2.CloseDocument",
+                      unload1 = "doc1.BeforeUnload";
+        // Bringing a window forward to ask about it is not leaving the other one: no NeedSave. A
+        // document that agrees to close unloads.
+        QTest::newRow("quit, all agree") << "quit" << QList<bool>{false, false}
+                                         << QStringList{close1, unload1, close2, "doc2.BeforeUnload"} << 0;
+        QTest::newRow("quit, the first refuses: the second is not asked")
+            << "quit" << QList<bool>{true, false} << QStringList{close1} << 2;
+        QTest::newRow("quit, the second refuses: the first is already closed")
+            << "quit" << QList<bool>{false, true} << QStringList{close1, unload1, close2} << 1;
         QTest::newRow("6 with nothing to save starts anew")
-            << 6 << false << QStringList{"doc2.NeedSave", "doc2.FileNew"};
+            << "6" << QList<bool>{false, false} << QStringList{"doc2.NeedSave", "doc2.FileNew"} << 2;
         QTest::newRow("6 when the officer saves or cancels keeps the entry")
-            << 6 << true << QStringList{"doc2.NeedSave"};
-        QTest::newRow("12 refused by the document") << 12 << true << QStringList{"doc2.CloseDocument"};
+            << "6" << QList<bool>{false, true} << QStringList{"doc2.NeedSave"} << 2;
+        QTest::newRow("12 refused by the document")
+            << "12" << QList<bool>{false, true} << QStringList{close2} << 2;
         // Buttons the document has no operation for do nothing, not even in the status line.
-        QTest::newRow("8 Delete") << 8 << false << QStringList{};
+        QTest::newRow("8 Delete") << "8" << QList<bool>{false, false} << QStringList{} << 2;
+        // Destruction is not a close: nothing is asked, every document unloads once.
+        QTest::newRow("the shell goes")
+            << "destroy" << QList<bool>{true, true} << QStringList{unload1, "doc2.BeforeUnload"} << 0;
     }
 
-    void shouldDriveTheActiveDocumentFromTheToolbar()
+    void shouldAskTheDocumentsAsTheOfficerActs()
     {
-        QFETCH(int, button);
-        QFETCH(bool, refuses);
-        QFETCH(QStringList, expected);
+        QFETCH(QString, action);
+        QFETCH(QList<bool>, refuses);
+        QFETCH(QStringList, asked);
+        QFETCH(int, left);
         Harness h;
-        h.window->openDocument();
-        QPointer<DocumentWindow> active = h.window->openDocument();
-        h.doc(2)->needSaveAnswer = refuses;
-        h.doc(2)->mayClose = !refuses;
+        for (int i = 0; i < refuses.size(); ++i) {
+            h.window->openDocument();
+            h.doc(i + 1)->needSaveAnswer = refuses.at(i);
+            h.doc(i + 1)->mayClose = !refuses.at(i);
+        }
         // The toolbar follows the active document; switch every button on for it.
         for (int b : {6, 7, 8, 9, 12, 14})
-            h.status.EnableToolbarButton(b, true, active->tag());
+            h.status.EnableToolbarButton(b, true, h.window->activeDocumentWindow()->tag());
         h.log.clear();
-        h.window->toolbarAction(button)->trigger();
+        if (action == u"quit")
+            QCOMPARE(h.window->close(), left == 0);
+        else if (action == u"destroy")
+            h.window.reset();
+        else
+            h.window->toolbarAction(action.toInt())->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(h.log.entries(), expected);
-        QCOMPARE(h.window->documentWindows().size(), 2);
+        QCOMPARE(h.log.entries(), asked);
+        QCOMPARE(h.documents.size() - h.documents.count(nullptr), left);
         QVERIFY(h.status.statusText().isEmpty()); // the documents' status line is theirs
-    }
-
-    void shouldUnloadEveryDocumentWhenTheShellGoes()
-    {
-        Harness h;
-        h.window->openDocument();
-        h.window->openDocument();
-        h.log.clear();
-        h.window.reset();
-        // Destruction is not a close: nothing is asked, every document unloads once.
-        QCOMPARE(h.log.entries(), (QStringList{"doc1.BeforeUnload", "doc2.BeforeUnload"}));
     }
 };
 
