@@ -190,9 +190,9 @@ private slots:
         QCOMPARE(requests.load(), 0);
     }
 
-    void shouldCheckTheRegistration_data()
+    void shouldJudgeTheRegistration_data()
     {
-        QTest::addColumn<QJsonObject>("metaData");      // as QPluginLoader::metaData() gives it
+        QTest::addColumn<QVariant>("source"); // metadata as QPluginLoader::metaData() gives it, or a folder
         QTest::addColumn<QStringList>("errorMentions"); // empty: accepted
         const QString good = "{B41F7D2E-8C65-4A93-9E0B-52D6C1A8F7E4}",
                       zero = "{00000000-0000-0000-0000-000000000000}";
@@ -203,9 +203,9 @@ private slots:
                                     {"project", "PRJ_TAVRO_CnfrmPymt"},
                                     {"version", version},
                                     {"interfaceId", interfaceId}};
-            QTest::newRow(name) << QJsonObject{{"IID", TAVRO_DOCUMENT_PLUGIN_IID},
-                                               {"className", "Plugin"},
-                                               {"MetaData", entry}}
+            QTest::newRow(name) << QVariant(QJsonObject{{"IID", TAVRO_DOCUMENT_PLUGIN_IID},
+                                                        {"className", "Plugin"},
+                                                        {"MetaData", entry}})
                                 << mentions;
         };
         row("exact", "5.1", good, {});
@@ -214,47 +214,36 @@ private slots:
         row("older major version", "4.9", good, {"version 4.9", "5.1"});
         row("version without minor", "5", good, {"no readable version", "5.1"});
         row("other class", "5.1", good, {"TAVRO_Other", "TAVRO_CnfrmPymt"}, "TAVRO_Other");
+        // Plugin files, each variant in a folder of its own.
+        QTest::newRow("file of the screen") << QVariant("good") << QStringList{};
+        QTest::newRow("file with a wrong plugin interface")
+            << QVariant("wrong-plugin-iid") << QStringList{"org.example.SomethingElse/2.0"};
+        QTest::newRow("file of another screen only")
+            << QVariant("other-library") << QStringList{"was not found in the plugin folder", "--plugin-dir"};
+        QTest::newRow("folder missing")
+            << QVariant("no-such-folder") << QStringList{"does not exist", "no-such-folder"};
     }
 
-    void shouldCheckTheRegistration()
+    void shouldJudgeTheRegistration()
     {
-        QFETCH(QJsonObject, metaData);
+        QFETCH(QVariant, source);
         QFETCH(QStringList, errorMentions);
-        const QString error =
-            DocumentRegistry::check(metaData, confirmPaymentRegistration(), QStringLiteral("/plugins/x.so"));
+        QString error, where = QStringLiteral("/plugins/x.so");
+        if (source.typeId() == QMetaType::QJsonObject) {
+            error = DocumentRegistry::check(source.toJsonObject(), confirmPaymentRegistration(), where);
+        } else {
+            where = QStringLiteral(TEST_PLUGIN_ROOT "/") + source.toString();
+            const PluginLookup lookup = DocumentRegistry::find(where, confirmPaymentRegistration());
+            // Found unless no file of the screen is there.
+            QCOMPARE(lookup.path.isEmpty(),
+                     errorMentions.contains("does not exist") || errorMentions.contains("--plugin-dir"));
+            error = lookup.error;
+        }
         QCOMPARE(error.isEmpty(), errorMentions.isEmpty());
         for (const QString& mention : errorMentions)
             QVERIFY2(error.contains(mention), qPrintable(error + " lacks " + mention));
-        if (!error.isEmpty()) // every refusal names the library and where it was found
-            QVERIFY(error.contains("SCR.TAVRO_CnfrmPymt") && error.contains("/plugins/x.so"));
-    }
-
-    void shouldFindAndJudgePluginFiles_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<QStringList>("errorMentions");
-        QTest::newRow("good") << "good" << true << QStringList{};
-        QTest::newRow("wrong plugin interface")
-            << "wrong-plugin-iid" << true << QStringList{"org.example.SomethingElse/2.0"};
-        QTest::newRow("only another screen")
-            << "other-library" << false << QStringList{"was not found in the plugin folder", "--plugin-dir"};
-        QTest::newRow("folder missing")
-            << "no-such-folder" << false << QStringList{"does not exist", "no-such-folder"};
-    }
-
-    void shouldFindAndJudgePluginFiles()
-    {
-        QFETCH(QString, folder);
-        QFETCH(bool, found);
-        QFETCH(QStringList, errorMentions);
-        const PluginLookup lookup = DocumentRegistry::find(QStringLiteral(TEST_PLUGIN_ROOT "/") + folder,
-                                                           confirmPaymentRegistration());
-        QCOMPARE(!lookup.path.isEmpty(), found);
-        QCOMPARE(lookup.ok(), errorMentions.isEmpty());
-        for (const QString& mention : errorMentions + QStringList{"SCR.TAVRO_CnfrmPymt"})
-            QVERIFY2(lookup.ok() || lookup.error.contains(mention),
-                     qPrintable(lookup.error + " lacks " + mention));
+        if (!error.isEmpty()) // every refusal names the library and where it was looked for
+            QVERIFY2(error.contains("SCR.TAVRO_CnfrmPymt") && error.contains(where), qPrintable(error));
     }
 
     void shouldKeepButtonStatesPerWindow_data()
