@@ -26,15 +26,16 @@ bool sameSave(const AuditRow& row, const JournalEntry& sent)
            (sent.action != u"UNCONFIRM" || row.comment == sent.reason);
 }
 
-class Checker
+// Runs the checks' queries on one store and collects what they find.
+struct Checker
 {
-public:
-    Checker(const QSqlDatabase& db, StoreReport& report) : m_db(db), m_report(report) {}
+    QSqlDatabase db;
+    StoreReport& report;
 
     // Runs \a sql and calls \a row for every row; false (and a problem) when the query fails.
     template <class Row> bool each(const QString& sql, Row row, bool failureIsProblem = true)
     {
-        QSqlQuery q(m_db);
+        QSqlQuery q(db);
         if (!q.exec(sql)) {
             if (failureIsProblem)
                 problem(u"query failed: %1 (%2)"_s.arg(sql.left(70), q.lastError().text()));
@@ -49,11 +50,7 @@ public:
     {
         each(sql, [&](QSqlQuery& q) { problem(what.arg(q.value(0).toString())); });
     }
-    void problem(const QString& text) { m_report.problems << text; }
-
-private:
-    QSqlDatabase m_db;
-    StoreReport& m_report;
+    void problem(const QString& text) { report.problems << text; }
 };
 
 void checkIntegrity(Checker& check, server::Dialect dialect, StoreReport& report)
@@ -199,7 +196,7 @@ StoreReport checkStore(const QSqlDatabase& db, server::Dialect dialect, const QL
                        qint64 firstBatch, qint64 lastBatch)
 {
     StoreReport report;
-    Checker check(db, report);
+    Checker check{db, report};
     checkIntegrity(check, dialect, report);
     checkBatches(check);
     checkJournal(check, journal, firstBatch, lastBatch, report);

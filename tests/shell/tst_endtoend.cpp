@@ -113,8 +113,7 @@ private slots:
         QString seenTitle;
         int listedRows = 0;
         QTimer look;
-        look.setInterval(30);
-        connect(&look, &QTimer::timeout, this, [&] {
+        look.callOnTimeout(this, [&] {
             auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!form || qobject_cast<QMessageBox*>(form))
                 return;
@@ -124,7 +123,7 @@ private slots:
             for (QAbstractItemView* view : views)
                 listedRows += view->model() ? view->model()->rowCount() : 0;
         });
-        look.start();
+        look.start(30);
         const QString file = m_dir.filePath(button + ".png");
         QVERIFY(driver.captureForm(button, file, 20000));
         QCOMPARE(seenTitle, title);
