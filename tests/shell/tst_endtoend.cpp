@@ -94,10 +94,8 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("title");
-        QTest::newRow("Receipt Detail") << "mCmdCnfrmPymt_2"
-                                        << "Receipt Details";
-        QTest::newRow("Funds Detail") << "mCmdCnfrmPymt_3"
-                                      << "Funds Detail";
+        QTest::newRow("Receipt Detail") << QString("mCmdCnfrmPymt_2") << QString("Receipt Details");
+        QTest::newRow("Funds Detail") << QString("mCmdCnfrmPymt_3") << QString("Funds Detail");
     }
 
     void shouldOpenAndCloseTheDetailForms()
