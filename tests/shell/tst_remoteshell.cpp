@@ -74,11 +74,9 @@ private:
     bool listen(quint16 port)
     {
         m_server = std::make_unique<server::Server>(*m_service);
-        QString why;
-        if (!m_server->listen(QHostAddress::LocalHost, port, &why))
-            return false;
+        const bool listening = m_server->listen(QHostAddress::LocalHost, port, nullptr);
         m_port = m_server->port();
-        return true;
+        return listening;
     }
     void search(const QString& batch = {})
     {

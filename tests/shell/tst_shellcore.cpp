@@ -32,18 +32,10 @@ class FailingBackend final : public EmbeddedBackend
 {
 public:
     explicit FailingBackend(std::atomic<int>& requests) : m_requests(requests) {}
-    bool open(QString* error) override
-    {
-        *error = QStringLiteral("disk full");
-        return false;
-    }
+    bool open(QString* error) override { return *error = QStringLiteral("disk full"), false; }
     std::optional<protocol::Session> signInLocal(QString*) override { return std::nullopt; }
     protocol::Reference reference() override { return {}; }
-    protocol::Reply handle(const protocol::Request& request) override
-    {
-        ++m_requests;
-        return protocol::Reply{request.key, request.requester, {}, {}};
-    }
+    protocol::Reply handle(const protocol::Request&) override { return ++m_requests, protocol::Reply{}; }
     QString firstUnconfirmedBatch() override { return {}; }
 
 private:
@@ -100,11 +92,7 @@ struct Harness
         },
         QStringLiteral("Confirm Payment"));
 
-    Harness()
-    {
-        window->resize(900, 700);
-        window->show();
-    }
+    Harness() { window->show(); }
     FakeDocument* doc(int i) const { return documents.at(i - 1); }
 };
 
