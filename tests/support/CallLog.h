@@ -49,10 +49,9 @@ public:
     static QString arg(const QString& value) { return value; }
     static QString arg(const QWidget* widget)
     {
-        if (!widget)
-            return QStringLiteral("nullptr");
-        return widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
-                                              : widget->objectName();
+        return !widget                          ? QStringLiteral("nullptr")
+               : widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                                : widget->objectName();
     }
 
 private:
