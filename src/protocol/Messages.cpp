@@ -845,6 +845,24 @@ std::optional<Value> acceptedValue(const QJsonValue& json, FieldType type)
     return std::nullopt;
 }
 
+// A field description that is plainly right; nullopt sends it to the full reading, which decides
+// and words a refusal with the field's path.
+std::optional<Field> acceptedField(const QJsonValue& json)
+{
+    if (!json.isObject())
+        return std::nullopt;
+    const QJsonObject object = json.toObject();
+    const QJsonValue name = object.value(QLatin1String("name"));
+    const QJsonValue type = object.value(QLatin1String("type"));
+    if (!name.isString() || !type.isString())
+        return std::nullopt;
+    QString text = name.toString();
+    const auto fieldType = fieldTypeFromName(type.toString());
+    if (!fieldType || text.isEmpty() || !QStringView(text).isValidUtf16() || text.contains(QChar(u'\0')))
+        return std::nullopt;
+    return Field{std::move(text), *fieldType};
+}
+
 QMap<QString, DataSet> decodeDataSets(const QJsonObject& sets, const QString& path)
 {
     QMap<QString, DataSet> result;
@@ -862,6 +880,10 @@ QMap<QString, DataSet> decodeDataSets(const QJsonObject& sets, const QString& pa
             wrongType(setPath + QStringLiteral(".fields"), "a list", fieldsValue);
         const QJsonArray fields = fieldsValue.toArray();
         for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (const auto field = acceptedField(fields[i]); field && set.fieldIndex(field->name) < 0) {
+                set.fields.append(*field);
+                continue;
+            }
             const QString fieldPath = QStringLiteral("%1.fields[%2]").arg(setPath).arg(i);
             const QJsonObject fieldObject = objectAt(fields[i], fieldPath);
             const ObjectReader fieldReader(fieldObject, fieldPath);

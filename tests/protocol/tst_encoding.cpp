@@ -237,6 +237,43 @@ private slots:
         }
     }
 
+    // Field descriptions that are plainly right take a short way; every other one must still be
+    // refused, and named by its path.
+    void badFieldsShouldBeRefusedWithTheirPath_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("empty name") << QByteArray(R"({"name":"","type":"text"})") << QString(errc::BadValue);
+        QTest::newRow("unknown type")
+            << QByteArray(R"({"name":"B","type":"money"})") << QString(errc::BadValue);
+        QTest::newRow("type with NUL")
+            << QByteArray(R"({"name":"B","type":"text\u0000"})") << QString(errc::BadValue);
+        QTest::newRow("name with NUL")
+            << QByteArray(R"({"name":"B\u0000","type":"text"})") << QString(errc::BadValue);
+        QTest::newRow("name with a lone surrogate")
+            << QByteArray(R"({"name":"B\ud800","type":"text"})") << QString(errc::BadEncoding);
+        QTest::newRow("name a number")
+            << QByteArray(R"({"name":5,"type":"text"})") << QString(errc::WrongType);
+        QTest::newRow("type missing") << QByteArray(R"({"name":"B"})") << QString(errc::MissingMember);
+        QTest::newRow("name missing") << QByteArray(R"({"type":"text"})") << QString(errc::MissingMember);
+        QTest::newRow("not an object") << QByteArray(R"(["B","text"])") << QString(errc::WrongType);
+        QTest::newRow("same name twice")
+            << QByteArray(R"({"name":"A","type":"long"})") << QString(errc::BadValue);
+    }
+
+    void badFieldsShouldBeRefusedWithTheirPath()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(QString, code);
+        const QByteArray frame = R"({"type":"reply","key":"K","requester":"R","dataSets":{"S":{"fields":[)"
+                                 R"({"name":"A","type":"text"},)" +
+                                 field + R"(],"records":[]}}})";
+        const DecodeResult result = decode(frame);
+        QVERIFY(!result.message);
+        QCOMPARE(result.error.code, code);
+        QVERIFY2(result.error.text.contains(QLatin1String("dataSets.S")), qPrintable(result.error.text));
+    }
+
     // The fuzzers' inputs hold the strangest texts the decoder lets through.
     void everyDecodedCorpusFrameShouldEncodeAsQtWrites_data()
     {
