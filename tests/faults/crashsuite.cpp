@@ -188,8 +188,7 @@ private:
         const qint64 firstSave = clock.elapsed();
         const int delay = int(m_random.bounded(m_settings.maxDelayMs + 1));
         QThread::msleep(ulong(delay));
-        m_server->kill();
-        m_server->waitForFinished();
+        stopServer();
         clock.restart();
         if (!load.waitForFinished(20000)) {
             load.kill();
@@ -214,9 +213,8 @@ private:
         // Without resending, what was open stays open: the counts are the journal's.
         m_unanswered = (m_settings.resend ? m_unanswered : 0) + open.size();
         m_landed = (m_settings.resend ? m_landed : 0) + report.landedUnacknowledged;
-        say("kill %d/%d after %d ms of saves: %lld acknowledged, %lld unanswered at the kills so far (%lld "
-            "of "
-            "them landed), %lld batches confirmed; %s; %s",
+        say("kill %d/%d after %d ms of saves: %lld acknowledged, %lld unanswered at the kills so far "
+            "(%lld of them landed), %lld batches confirmed; %s; %s",
             kill, m_settings.kills, delay, report.acknowledged, m_unanswered, m_landed,
             report.confirmedBatches, qPrintable(report.integrity), qPrintable(verdict(report)));
         say("  (ms: first save %lld, load client ended %lld after the kill, restart %lld, checks %lld)",
