@@ -58,8 +58,9 @@ private:
 
 /// \brief A prepared statement with positional parameters whose failures are logged with the SQL.
 ///
-/// Parameters are bound in order before each exec(); those not bound are NULL. The statement can
-/// be executed again with new ones.
+/// Every parameter is bound, in order, before each exec(); an exec() with fewer or more values bound
+/// than the statement's first successful one fails, as a freshly prepared statement would (a kept
+/// one still holds the values of its last use). The statement can be executed again with new ones.
 ///
 /// On a connection from Database::connection() the statement is prepared once per connection and
 /// text, and kept for the next Query of the same text (a statement in use by another Query is not
