@@ -70,11 +70,7 @@ class RecordingBeeper final : public Beeper
 {
 public:
     explicit RecordingBeeper(CallLog& log) : m_log(log) {}
-    void Beep() override
-    {
-        ++beeps;
-        m_log.add("Beep", {});
-    }
+    void Beep() override { ++beeps, m_log.add("Beep", {}); }
     int beeps = 0;
 
 private:
