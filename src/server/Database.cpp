@@ -230,9 +230,12 @@ std::optional<QSqlDatabase> Database::connection(QString* error) const
 {
     auto& names = threadConnections().names;
     if (const auto it = names.constFind(m_id); it != names.cend()) {
-        QSqlDatabase db = QSqlDatabase::database(*it, false);
-        if (db.isOpen())
-            return db;
+        {
+            // Let go of the handle before the connection goes, or Qt finds it still in use.
+            QSqlDatabase db = QSqlDatabase::database(*it, false);
+            if (db.isOpen())
+                return db;
+        }
         const QString stale = *it;
         names.remove(m_id);
         const auto cache = threadConnections().caches.take(stale);
