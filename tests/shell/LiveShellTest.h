@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -37,11 +38,10 @@ inline std::shared_ptr<SeenBox> answerNextBox(const QString& button, int patienc
 {
     auto seen = std::make_shared<SeenBox>();
     auto* timer = new QTimer;
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
+    const QDeadlineTimer patience(patienceMs);
     QObject::connect(timer, &QTimer::timeout, [=] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box && clock->elapsed() <= patienceMs)
+        if (!box && !patience.hasExpired())
             return;
         timer->stop();
         timer->deleteLater();
