@@ -140,12 +140,6 @@ private:
 class FakeUserProfile final : public UserProfile
 {
 public:
-    FakeUserProfile()
-        : profile{QStringLiteral("jdoe"), QStringLiteral("TRP01"), QStringLiteral("D07"), 1234,
-                  QStringLiteral("Jane Doe")}
-    {
-    }
-
     QString UserId() const override { return profile.userId; }
     QString TrpId() const override { return profile.trpId; }
     QString TrpDstrctId() const override { return profile.trpDstrctId; }
@@ -153,7 +147,8 @@ public:
     QString OfficerName() const override { return profile.officerName; }
     void setProfile(const protocol::Profile& p) override { profile = p; }
 
-    protocol::Profile profile;
+    protocol::Profile profile{QStringLiteral("jdoe"), QStringLiteral("TRP01"), QStringLiteral("D07"), 1234,
+                              QStringLiteral("Jane Doe")};
 };
 
 /// Records every report; shows nothing.

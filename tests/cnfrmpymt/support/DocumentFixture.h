@@ -42,12 +42,9 @@ inline ReceiptRecord receipt(const QString& number, const QDate& date, const QSt
     const auto orNull = [](const QString& text) {
         return text.isEmpty() ? protocol::Value{} : protocol::Value{text};
     };
-    return {orNull(number),
-            date.isValid() ? protocol::Value{date} : protocol::Value{},
-            amount.isEmpty() ? protocol::Value{} : protocol::Value{money(amount)},
-            orNull(confirmation),
-            issuingOfficer,
-            enteringOfficer};
+    const protocol::Value day = date.isValid() ? protocol::Value{date} : protocol::Value{};
+    const protocol::Value sum = amount.isEmpty() ? protocol::Value{} : protocol::Value{money(amount)};
+    return {orNull(number), day, sum, orNull(confirmation), issuingOfficer, enteringOfficer};
 }
 
 inline protocol::DataSet receiptSet(const QList<ReceiptRecord>& records)
