@@ -1,16 +1,14 @@
 #include "ServerTestSupport.h"
 
 #include <pwd.h>
-#include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTcpServer>
 #include <QTest>
-#include <QTimer>
 #include <unistd.h>
 
 namespace tavro::server::test {
@@ -48,10 +46,6 @@ bool PgCluster::run(const QString& program, const QStringList& arguments, QStrin
 
 bool PgCluster::start(QString* error)
 {
-    if (!m_dir.isValid()) {
-        *error = "no temporary folder";
-        return false;
-    }
     if (geteuid() == 0) {
         const passwd* postgres = getpwnam("postgres");
         if (!postgres ||
@@ -112,67 +106,6 @@ bool PgCluster::execute(const QString& statement, QString* error)
     return ok;
 }
 
-bool Backend::prepare(QString* error, QString* skip)
-{
-    if (m_kind == Kind::Postgres) {
-        if (!QFile::exists(PgCluster::binaries() + "/pg_ctl")) {
-            *skip =
-                QStringLiteral("PostgreSQL 15 binaries are not installed in %1").arg(PgCluster::binaries());
-            return false;
-        }
-        m_cluster = std::make_unique<PgCluster>();
-        if (!m_cluster->start(error) || !m_cluster->execute("CREATE DATABASE seed", error))
-            return false;
-        m_config = m_cluster->config("seed");
-    } else {
-        m_config = DatabaseConfig::sqlite(m_dir.filePath("seed.db"));
-    }
-    Service seeder(m_config);
-    return seeder.seedDemo(error, HashCost::Minimal);
-}
-
-bool Backend::startFresh(QString* error, ServiceOptions options)
-{
-    // A test that changed nothing leaves a store as good as a fresh copy (copying a PostgreSQL
-    // database takes most of a second).
-    if (m_service && m_options.searchLimit == options.searchLimit &&
-        dump(m_service->database()) == m_seedDump)
-        return true;
-    stop();
-    m_options = options;
-    const QString name = QStringLiteral("copy%1").arg(++m_copies);
-    DatabaseConfig config = m_config;
-    if (m_kind == Kind::Postgres) {
-        if (!m_cluster->execute(QStringLiteral("CREATE DATABASE %1 TEMPLATE seed").arg(name), error))
-            return false;
-        config.name = name;
-    } else {
-        config.path = m_dir.filePath(name + ".db");
-        if (!QFile::copy(m_config.path, config.path)) {
-            *error = "cannot copy the seeded store";
-            return false;
-        }
-    }
-    m_service = std::make_unique<Service>(config, options);
-    if (m_seedDump.isEmpty())
-        m_seedDump = dump(m_service->database());
-    m_server = std::make_unique<Server>(*m_service);
-    return m_server->listen(QHostAddress::LocalHost, 0, error);
-}
-
-void Backend::stop()
-{
-    const bool copied = m_service != nullptr;
-    m_server.reset();
-    m_service.reset();
-    // Copies are dropped at once: a cluster of dozens of databases takes long to remove.
-    if (copied && m_cluster) {
-        QString error;
-        if (!m_cluster->execute(QStringLiteral("DROP DATABASE IF EXISTS copy%1").arg(m_copies), &error))
-            qWarning().noquote() << error;
-    }
-}
-
 Client::Client(const QUrl& url)
 {
     connect(&m_socket, &QWebSocket::textMessageReceived, this,
@@ -186,26 +119,13 @@ Client::Client(const QUrl& url)
         tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
-void Client::send(const Message& message)
-{
-    m_socket.sendTextMessage(QString::fromUtf8(encode(message)));
-}
-
 std::optional<Message> Client::next(int timeoutMs)
 {
-    // An event loop of our own rather than QTest::qWaitFor, which sleeps 10 ms between looks:
-    // the server runs on this thread too, so every hop would cost those 10 ms.
-    if (m_frames.isEmpty()) {
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(&m_socket, &QWebSocket::textMessageReceived, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-        connect(&m_socket, &QWebSocket::disconnected, &loop, &QEventLoop::quit);
-        timer.start(timeoutMs);
-        while (m_frames.isEmpty() && timer.isActive() && m_socket.state() == QAbstractSocket::ConnectedState)
-            loop.exec();
-    }
+    // A spy's wait ends as the frame arrives, where QTest::qWaitFor sleeps 10 ms between looks: the
+    // server runs on this thread too, so every hop would cost those 10 ms.
+    QSignalSpy arrived(&m_socket, &QWebSocket::textMessageReceived);
+    if (m_frames.isEmpty() && isConnected())
+        arrived.wait(timeoutMs);
     if (m_frames.isEmpty())
         return std::nullopt;
     const DecodeResult result = decode(m_frames.takeFirst());
@@ -214,18 +134,11 @@ std::optional<Message> Client::next(int timeoutMs)
     return result.message;
 }
 
-std::optional<Message> Client::exchange(const Message& message)
-{
-    send(message);
-    return next();
-}
-
 std::optional<Session> Client::login(const QString& user, const QString& password)
 {
     const auto answer = exchange(Login{user, password});
-    if (!answer || !std::holds_alternative<Session>(*answer))
-        return std::nullopt;
-    return std::get<Session>(*answer);
+    return answer && std::holds_alternative<Session>(*answer) ? std::optional(std::get<Session>(*answer))
+                                                              : std::nullopt;
 }
 
 Request request(int code, const QList<std::pair<QString, QString>>& criteria)
@@ -248,42 +161,30 @@ Request search(const QString& type, const QString& number, const QString& conf)
         Search, {{"key:DOC_NBR", number}, {"key:DOC_TYP_CD", type}, {"key:CONF", conf}, {"key:thin", "Yes"}});
 }
 
-DataSet record(const QList<Cell>& cells)
-{
-    DataSet set;
-    QList<Value> values;
-    for (const Cell& cell : cells) {
-        set.fields.append({cell.name, cell.type});
-        values.append(cell.value);
-    }
-    set.records.append(values);
-    return set;
-}
-
 QString dump(Database& database)
 {
     QString error;
     const auto db = database.connection(&error);
     if (!db)
-        return QStringLiteral("no connection: ") + error;
+        return "no connection: " + error;
     QString text;
-    const std::pair<const char*, const char*> tables[] = {
-        {"code_table", "1, 2"},    {"officer", "1"},       {"app_user", "1"},
-        {"dly_rcpt", "1"},         {"rcpt", "1"},          {"acct_rcvbl", "1"},
-        {"rcvbl_aplctn", "1, 2"},  {"fund", "1, 2"},       {"nbr_sequence", "1"},
-        {"form_nbr", "1"},         {"cnfrmtn_audit", "1"}, {"schema_version", "1"},
-        {"request_reply", "1, 2"}, {"login_failure", "1"}, {"session_revocation", "1"}};
-    for (const auto& [table, order] : tables) {
+    // Rows sorted as text, so that no table needs an order of its own.
+    for (const QString& table :
+         QStringLiteral("code_table officer app_user dly_rcpt rcpt acct_rcvbl rcvbl_aplctn fund "
+                        "nbr_sequence form_nbr cnfrmtn_audit schema_version request_reply "
+                        "login_failure session_revocation")
+             .split(u' ')) {
         QSqlQuery query(*db);
-        if (!query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY %2")
-                            .arg(QLatin1String(table), QLatin1String(order))))
-            return QStringLiteral("cannot read ") + QLatin1String(table);
-        text += QLatin1String(table) + u'\n';
+        if (!query.exec("SELECT * FROM " + table))
+            return "cannot read " + table;
+        QStringList rows;
         while (query.next()) {
+            rows.append(QString());
             for (int i = 0; i < query.record().count(); ++i)
-                text += query.value(i).toString() + u'|';
-            text += u'\n';
+                rows.last() += query.value(i).toString() + u'|';
         }
+        rows.sort();
+        text += table + u'\n' + rows.join(u'\n') + u'\n';
     }
     return text;
 }
