@@ -26,8 +26,7 @@ namespace tavro::test {
 /// What a message box showed before the test answered it.
 struct SeenBox
 {
-    QString text;
-    QString title;
+    QString text, title;
     bool answered = false;
 };
 

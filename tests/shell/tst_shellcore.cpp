@@ -93,7 +93,6 @@ struct Harness
         QStringLiteral("Confirm Payment"));
 
     Harness() { window->show(); }
-    FakeDocument* doc(int i) const { return documents.at(i - 1); }
 };
 
 } // namespace
@@ -250,16 +249,15 @@ private slots:
         QFETCH(QStringList, calls);
         QFETCH(QStringList, expected);
         ShellStatusService status;
+        const QMap<QString, void (ShellStatusService::*)(const QString&)> windowCalls{
+            {"add", &ShellStatusService::addWindow},
+            {"remove", &ShellStatusService::removeWindow},
+            {"open", &ShellStatusService::setOpeningWindow}};
         for (const QString& call : calls) {
-            const QString tag = call.section(u':', 1);
-            if (call.startsWith(u"add:"))
-                status.addWindow(tag);
-            else if (call.startsWith(u"remove:"))
-                status.removeWindow(tag);
-            else if (call.startsWith(u"open:"))
-                status.setOpeningWindow(tag);
-            else if (const qsizetype sign = call.indexOf(QRegularExpression("[+-]")); sign > 0)
+            if (const qsizetype sign = call.indexOf(QRegularExpression("[+-]")); sign > 0)
                 status.EnableToolbarButton(call.left(sign).toInt(), call[sign] == u'+', call.mid(sign + 1));
+            else
+                (status.*windowCalls.value(call.section(u':', 0, 0)))(call.section(u':', 1));
         }
         for (const QString& e : expected) {
             const QStringList part = e.split(QRegularExpression("[:=]"));
@@ -320,17 +318,17 @@ private slots:
         QFETCH(QStringList, asked);
         QFETCH(int, left);
         Harness h;
-        for (int i = 0; i < refuses.size(); ++i) {
+        for (const bool refusing : refuses) {
             h.window->openDocument();
-            h.doc(i + 1)->needSaveAnswer = refuses.at(i);
-            h.doc(i + 1)->mayClose = !refuses.at(i);
+            h.documents.constLast()->needSaveAnswer = refusing;
+            h.documents.constLast()->mayClose = !refusing;
         }
         // The toolbar follows the active document; switch every button on for it.
         for (int b : {6, 7, 8, 9, 12, 14})
             h.status.EnableToolbarButton(b, true, h.window->activeDocumentWindow()->tag());
         bool quitWhileDeciding = false;
         if (action == u"12 again")
-            h.doc(1)->whileClosing = [&] {
+            h.documents.at(0)->whileClosing = [&] {
                 h.window->toolbarAction(12)->trigger();
                 quitWhileDeciding = h.window->close();
             };

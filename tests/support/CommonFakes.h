@@ -159,9 +159,7 @@ public:
 
     struct Entry
     {
-        QString message;
-        QString appText;
-        QString label;
+        QString message, appText, label;
     };
     void Report(const QString& message, const QString& appText, const QString& label,
                 const QVariant& = {}) override
