@@ -339,6 +339,5 @@ int main(int argc, char* argv[])
         say("SKIPPED: PostgreSQL 15 is not installed");
         return 0;
     }
-    Suite suite(settings);
-    return suite.run() ? 0 : 1;
+    return Suite(settings).run() ? 0 : 1;
 }

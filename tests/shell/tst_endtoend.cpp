@@ -117,8 +117,7 @@ private slots:
                 return;
             look.stop();
             seenTitle = form->windowTitle();
-            const auto views = form->findChildren<QAbstractItemView*>();
-            for (QAbstractItemView* view : views)
+            for (QAbstractItemView* view : form->findChildren<QAbstractItemView*>())
                 listedRows += view->model() ? view->model()->rowCount() : 0;
         });
         look.start(30);

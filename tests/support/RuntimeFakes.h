@@ -53,8 +53,7 @@ public:
 
     void setMousePointer(int pointer) override
     {
-        m_pointer = pointer;
-        history.append(pointer);
+        history.append(m_pointer = pointer);
         m_log.add("MousePointer", {CallLog::arg(pointer)});
     }
     int mousePointer() const override { return m_pointer; }
