@@ -18,10 +18,9 @@ struct StoreReport
     /// The store's own verdict: SQLite's integrity check, or PostgreSQL's amcheck (B-tree
     /// indexes and heaps), or why it could not be asked.
     QString integrity;
-    qint64 auditRows = 0, acknowledged = 0;
+    qint64 auditRows = 0, acknowledged = 0, confirmedBatches = 0;
     /// Saves sent but never acknowledged (the server died first) that are in the store all the same.
     qint64 landedUnacknowledged = 0;
-    qint64 confirmedBatches = 0;
 };
 
 /// Checks a store that a load client confirmed and unconfirmed in, with \a journal its record
