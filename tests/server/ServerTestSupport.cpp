@@ -29,8 +29,7 @@ bool PgCluster::run(const QString& program, const QStringList& arguments, QStrin
     QString executable = binaries() + u'/' + program;
     QStringList args = arguments;
     if (geteuid() == 0) { // initdb refuses to run as root
-        args.prepend(executable);
-        args = QStringList{"-u", "postgres", "--"} + args;
+        args = QStringList{"-u", "postgres", "--", executable} + arguments;
         executable = "runuser";
     }
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -66,10 +65,8 @@ bool PgCluster::start(QString* error)
                        "-c full_page_writes=off -c max_connections=60")
             .arg(m_port)
             .arg(m_dir.path());
-    if (!run("pg_ctl", {"-D", data, "-l", m_dir.filePath("log"), "-o", options, "-w", "start"}, error))
-        return false;
-    m_running = true;
-    return true;
+    m_running = run("pg_ctl", {"-D", data, "-l", m_dir.filePath("log"), "-o", options, "-w", "start"}, error);
+    return m_running;
 }
 
 DatabaseConfig PgCluster::config(const QString& database) const
@@ -91,11 +88,10 @@ bool PgCluster::execute(const QString& statement, QString* error)
         QSqlDatabase admin = QSqlDatabase::contains(connection)
                                  ? QSqlDatabase::database(connection, false)
                                  : QSqlDatabase::addDatabase("QPSQL", connection);
-        const DatabaseConfig c = config("postgres");
-        admin.setHostName(c.host);
-        admin.setPort(c.port);
-        admin.setDatabaseName(c.name);
-        admin.setUserName(c.user);
+        admin.setHostName(m_dir.path());
+        admin.setPort(m_port);
+        admin.setDatabaseName("postgres");
+        admin.setUserName("postgres");
         QSqlQuery query(admin);
         ok = admin.open() && query.exec(statement);
         if (!ok)
@@ -113,7 +109,7 @@ Client::Client(const QUrl& url)
     connect(&m_socket, &QWebSocket::sslErrors, this,
             [this](const QList<QSslError>&) { m_socket.ignoreSslErrors(); });
     m_socket.open(url);
-    if (!QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, 10000))
+    if (!QTest::qWaitFor([this] { return isConnected(); }, 10000))
         qWarning() << "Could not connect to" << url;
     if (auto* tcp = m_socket.findChild<QAbstractSocket*>())
         tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
