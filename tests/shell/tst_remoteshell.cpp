@@ -16,45 +16,37 @@ namespace {
 // Passes bytes between the shell and the server; while holding, the server's answers wait in the
 // relay, so a request can still be unanswered when the server goes away. A connection the
 // server drops is dropped on the shell's side at once, with whatever was held.
-class Relay : public QObject
+struct Relay : QObject
 {
-public:
-    explicit Relay(quint16 target) : m_target(target)
-    {
-        connect(&m_listener, &QTcpServer::newConnection, this, &Relay::accept);
-        m_listener.listen(QHostAddress::LocalHost, 0);
-    }
-    quint16 port() const { return m_listener.serverPort(); }
-    void hold(bool on) { m_hold = on; }
+    QTcpServer listener;
+    bool holding = false;
 
-private:
-    void accept()
+    explicit Relay(quint16 target)
     {
-        while (QTcpSocket* shell = m_listener.nextPendingConnection()) {
-            auto* server = new QTcpSocket(shell);
-            auto pass = [this, shell, server] {
-                if (server->state() == QAbstractSocket::ConnectedState)
-                    server->write(shell->readAll());
-                if (!m_hold)
-                    shell->write(server->readAll());
-            };
-            connect(shell, &QTcpSocket::readyRead, this, pass);
-            connect(server, &QTcpSocket::readyRead, this, pass);
-            connect(server, &QTcpSocket::connected, this, pass);
-            auto drop = [shell] {
-                shell->abort();
-                shell->deleteLater();
-            };
-            connect(server, &QTcpSocket::disconnected, shell, drop);
-            connect(server, &QTcpSocket::errorOccurred, shell, drop);
-            connect(shell, &QTcpSocket::disconnected, shell, drop);
-            server->connectToHost(QHostAddress::LocalHost, m_target);
-        }
+        connect(&listener, &QTcpServer::newConnection, this, [this, target] {
+            while (QTcpSocket* shell = listener.nextPendingConnection()) {
+                auto* server = new QTcpSocket(shell);
+                auto pass = [this, shell, server] {
+                    if (server->state() == QAbstractSocket::ConnectedState)
+                        server->write(shell->readAll());
+                    if (!holding)
+                        shell->write(server->readAll());
+                };
+                connect(shell, &QTcpSocket::readyRead, this, pass);
+                connect(server, &QTcpSocket::readyRead, this, pass);
+                connect(server, &QTcpSocket::connected, this, pass);
+                auto drop = [shell] {
+                    shell->abort();
+                    shell->deleteLater();
+                };
+                connect(server, &QTcpSocket::disconnected, shell, drop);
+                connect(server, &QTcpSocket::errorOccurred, shell, drop);
+                connect(shell, &QTcpSocket::disconnected, shell, drop);
+                server->connectToHost(QHostAddress::LocalHost, target);
+            }
+        });
+        listener.listen(QHostAddress::LocalHost, 0);
     }
-
-    QTcpServer m_listener;
-    quint16 m_target;
-    bool m_hold = false;
 };
 
 } // namespace
@@ -108,7 +100,7 @@ private slots:
         m_relay = std::make_unique<Relay>(m_port);
 
         ShellOptions options;
-        options.server = QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_relay->port()));
+        options.server = QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_relay->listener.serverPort()));
         options.user = QStringLiteral("demo");
         options.pluginDir = QStringLiteral(TAVRO_PLUGIN_DIR);
         options.timeoutMs = 3000;
@@ -140,7 +132,7 @@ private slots:
             QTRY_VERIFY(!outstanding());
         }
 
-        m_relay->hold(true);
+        m_relay->holding = true;
         QElapsedTimer clock;
         std::shared_ptr<test::SeenBox> box;
         auto stopServer = [&] {
@@ -182,7 +174,7 @@ private slots:
         QVERIFY(!outstanding());
         QVERIFY(!QApplication::activeModalWidget()); // no detail form came up
 
-        m_relay->hold(false);
+        m_relay->holding = false;
         QVERIFY(listen(m_port));
         QTRY_VERIFY_WITH_TIMEOUT(status()->sourceText().contains("signed in as demo"), 10000);
         if (!main()->activeDocumentWindow())

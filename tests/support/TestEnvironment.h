@@ -10,6 +10,7 @@
 #include "RuntimeFakes.h"
 
 #include <memory>
+#include <tuple>
 
 namespace tavro::test {
 
@@ -54,16 +55,10 @@ public:
     ReferenceData reference;
 
 private:
-    ScopedSeam<StatusService> m_status{status};
-    ScopedSeam<FieldUtility> m_fields{fields};
-    ScopedSeam<UserProfile> m_profile{profile};
-    ScopedSeam<ErrorReporter> m_errors{errors};
-    ScopedSeam<MessageBox> m_messageBox{messageBox};
-    ScopedSeam<ScreenPointer> m_pointer{pointer};
-    ScopedSeam<Beeper> m_beeper{beeper};
-    ScopedSeam<EventPump> m_events{events};
-    ScopedSeam<ReplyStore> m_replies{replies};
-    ScopedSeam<ReferenceData> m_reference{reference};
+    std::tuple<ScopedSeam<StatusService>, ScopedSeam<FieldUtility>, ScopedSeam<UserProfile>,
+               ScopedSeam<ErrorReporter>, ScopedSeam<MessageBox>, ScopedSeam<ScreenPointer>,
+               ScopedSeam<Beeper>, ScopedSeam<EventPump>, ScopedSeam<ReplyStore>, ScopedSeam<ReferenceData>>
+        m_seams{status, fields, profile, errors, messageBox, pointer, beeper, events, replies, reference};
     FakeTransport* m_transport = nullptr;
     std::unique_ptr<MessageTransport> m_previousTransport;
     int m_previousTimeoutMs = 0;
