@@ -129,11 +129,9 @@ private:
         const bool sqlite = m_config.dialect == server::Dialect::Sqlite;
         QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? u"QSQLITE"_s : u"QPSQL"_s, u"crashsuite"_s);
         db.setDatabaseName(sqlite ? m_config.path : m_config.name);
-        if (!sqlite) {
-            db.setHostName(m_config.host);
-            db.setPort(m_config.port);
-            db.setUserName(m_config.user);
-        }
+        db.setHostName(m_config.host); // SQLite ignores where and who
+        db.setPort(m_config.port);
+        db.setUserName(m_config.user);
         QTcpServer probe; // a free port for the server, the same one after every restart
         m_port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
         return m_port != 0;

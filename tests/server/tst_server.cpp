@@ -415,7 +415,6 @@ private slots:
         QTest::addColumn<bool>("restart"); // the copy reaches a server started afresh
         QTest::addColumn<QString>("sender");
         QTest::addColumn<int>("applied");
-        QTest::newRow("number") << int(FormNumber) << false << "demo" << 1;
         QTest::newRow("number after a restart") << int(FormNumber) << true << "demo" << 1;
         QTest::newRow("number, same key, other user") << int(FormNumber) << false << "jdoe" << 2;
         QTest::newRow("confirmation") << int(Save) << false << "demo" << 1;

@@ -51,11 +51,8 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString db = "sqlite:" + m_dir.filePath("refused.db");
         // clang-format off
-        QTest::newRow("no store") << QStringList{"--init"} << "--db is required";
         QTest::newRow("unknown store") << QStringList{"--db", "mysql://x/y", "--init"} << "--db must be sqlite:PATH or postgresql://";
-        QTest::newRow("generate zero") << QStringList{"--db", db, "--generate", "0", "5"} << "--generate BATCHES RECEIPTS needs two positive numbers";
         QTest::newRow("revoke nobody") << QStringList{"--db", db, "--revoke", "nobody"} << "There is no user \"nobody\".";
-        QTest::newRow("user without officer") << QStringList{"--db", db, "--add-user", "x", "--role", "read"} << "--add-user needs --officer ID";
         QTest::newRow("listen without schema") << QStringList{"--db", "sqlite:" + m_dir.filePath("empty.db"), "--listen", "127.0.0.1:0"} << "has no current schema; run with --init first";
         QTest::newRow("certificate without key") << QStringList{"--db", db, "--init", "--listen", "127.0.0.1:0", "--tls-cert", "c.pem"} << "--tls-cert and --tls-key go together";
         // clang-format on

@@ -77,11 +77,10 @@ protected:
         auto* label = control<QLabel>("mLblDataCnfrmPymt_4");
         clickLeftEdge(control<QAbstractButton>("mChkNbr"));
         const QRegularExpression numberShape(QStringLiteral("^\\d{7}-\\d$"));
-        if (!QTest::qWaitFor(
-                [&] { return numberShape.match(label->text()).hasMatch() && label->text() != "0000000-0"; },
-                20000))
-            return {};
-        return label->text().left(7);
+        const auto taken = [&] {
+            return numberShape.match(label->text()).hasMatch() && label->text() != "0000000-0";
+        };
+        return QTest::qWaitFor(taken, 20000) ? label->text().left(7) : QString();
     }
 };
 

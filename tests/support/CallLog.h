@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <initializer_list>
 #include <QRegularExpression>
 #include <QString>
@@ -34,10 +35,9 @@ public:
     bool containsInOrder(const QStringList& expected) const
     {
         qsizetype from = 0;
-        for (const QString& entry : expected)
-            if ((from = m_entries.indexOf(entry, from) + 1) == 0)
-                return false;
-        return true;
+        return std::all_of(expected.cbegin(), expected.cend(), [&](const QString& entry) {
+            return (from = m_entries.indexOf(entry, from) + 1) > 0;
+        });
     }
 
     static QString call(const char* name, std::initializer_list<QString> arguments)
