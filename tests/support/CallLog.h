@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <initializer_list>
 #include <QRegularExpression>
 #include <QString>
@@ -35,9 +34,10 @@ public:
     bool containsInOrder(const QStringList& expected) const
     {
         qsizetype from = 0;
-        return std::all_of(expected.cbegin(), expected.cend(), [&](const QString& entry) {
-            return (from = m_entries.indexOf(entry, from) + 1) > 0;
-        });
+        for (const QString& entry : expected)
+            if ((from = m_entries.indexOf(entry, from) + 1) == 0)
+                return false;
+        return true;
     }
 
     static QString call(const char* name, std::initializer_list<QString> arguments)
