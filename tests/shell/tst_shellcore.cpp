@@ -28,18 +28,14 @@ using namespace tavro;
 namespace {
 
 /// A store that cannot open; counts the requests that reach it anyway.
-class FailingBackend final : public EmbeddedBackend
+struct FailingBackend final : EmbeddedBackend
 {
-public:
-    explicit FailingBackend(std::atomic<int>& requests) : m_requests(requests) {}
+    static inline std::atomic<int> requests{0};
     bool open(QString* error) override { return *error = QStringLiteral("disk full"), false; }
     std::optional<protocol::Session> signInLocal(QString*) override { return std::nullopt; }
     protocol::Reference reference() override { return {}; }
-    protocol::Reply handle(const protocol::Request&) override { return ++m_requests, protocol::Reply{}; }
+    protocol::Reply handle(const protocol::Request&) override { return ++requests, protocol::Reply{}; }
     QString firstUnconfirmedBatch() override { return {}; }
-
-private:
-    std::atomic<int>& m_requests;
 };
 
 /// A document that records every host call as "<name>.<operation>" and answers as scripted.
@@ -61,8 +57,7 @@ public:
     bool NeedSave() override { return record("NeedSave"), needSaveAnswer; }
     bool CloseDocument() override
     {
-        record("CloseDocument");
-        if (whileClosing)
+        if (record("CloseDocument"); whileClosing)
             whileClosing();
         return mayClose;
     }
@@ -153,9 +148,9 @@ private slots:
     void shouldReportABackEndThatCannotOpen()
     {
         QFETCH(bool, hasBackend);
-        std::atomic<int> requests{0};
+        FailingBackend::requests = 0;
         EmbeddedTransport transport([&]() -> std::unique_ptr<EmbeddedBackend> {
-            return hasBackend ? std::make_unique<FailingBackend>(requests) : nullptr;
+            return hasBackend ? std::make_unique<FailingBackend>() : nullptr;
         });
         QString why;
         QVERIFY(!transport.start(&why));
@@ -168,7 +163,7 @@ private slots:
         transport.send(request);
         QCOMPARE(lost.size(), 0);
         QTRY_COMPARE(lost.size(), 1);
-        QCOMPARE(requests.load(), 0);
+        QCOMPARE(FailingBackend::requests.load(), 0);
     }
 
     void shouldJudgeTheRegistration_data()
