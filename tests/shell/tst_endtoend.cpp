@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QImage>
 #include <QPlainTextEdit>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
