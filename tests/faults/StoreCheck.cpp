@@ -65,10 +65,7 @@ void checkIntegrity(Checker& check, server::Dialect dialect, StoreReport& report
         check.none(u"PRAGMA foreign_key_check"_s, u"a row of %1 refers to a row that does not exist"_s);
         return;
     }
-    bool installed = false;
-    check.each(u"SELECT 1 FROM pg_extension WHERE extname = 'amcheck'"_s,
-               [&](QSqlQuery&) { installed = true; });
-    if (!installed && !check.each(u"CREATE EXTENSION amcheck"_s, collect, false)) {
+    if (!check.each(u"CREATE EXTENSION IF NOT EXISTS amcheck"_s, collect, false)) {
         report.integrity = u"amcheck not available"_s;
         return;
     }

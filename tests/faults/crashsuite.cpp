@@ -80,8 +80,8 @@ public:
         say("PASSED: %d kills in %.1f s; %lld saves acknowledged, all in the store; %lld sent but not "
             "answered "
             "at the kills, %lld of which landed; %lld resent and applied once; %lld audit rows",
-            m_settings.kills, double(clock.elapsed()) / 1000.0, m_last.acknowledged, m_unanswered, m_landed,
-            m_resent, m_last.auditRows);
+            m_settings.kills, double(clock.elapsed()) / 1000.0, m_report.acknowledged, m_unanswered, m_landed,
+            m_resent, m_report.auditRows);
         return true;
     }
 
@@ -198,27 +198,25 @@ private:
         if (!startServer())
             return fail(u"round %1: %2"_s.arg(kill).arg(m_problem));
         const qint64 restarted = clock.restart();
-        faults::StoreReport report;
-        QList<loadgen::JournalEntry> entries;
-        if (!check(&report, &entries))
+        if (!check())
             return false;
         const qint64 checked = clock.restart();
         const qint64 firstOfRound = m_nextBatch;
-        for (const loadgen::JournalEntry& entry : std::as_const(entries))
+        for (const loadgen::JournalEntry& entry : std::as_const(m_entries))
             m_nextBatch = std::max(m_nextBatch, entry.batch + 1);
         m_mostPerRound = std::max(m_mostPerRound, m_nextBatch - firstOfRound);
-        const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(entries);
+        const QList<loadgen::JournalEntry> open = loadgen::unacknowledged(m_entries);
         // Without resending, what was open stays open: the counts are the journal's.
         m_unanswered = (m_settings.resend ? m_unanswered : 0) + open.size();
-        m_landed = (m_settings.resend ? m_landed : 0) + report.landedUnacknowledged;
+        m_landed = (m_settings.resend ? m_landed : 0) + m_report.landedUnacknowledged;
         say("kill %d/%d after %d ms of saves: %lld acknowledged, %lld unanswered at the kills so far "
             "(%lld of them landed), %lld batches confirmed; %s; %s",
-            kill, m_settings.kills, delay, report.acknowledged, m_unanswered, m_landed,
-            report.confirmedBatches, qPrintable(report.integrity), qPrintable(verdict(report)));
+            kill, m_settings.kills, delay, m_report.acknowledged, m_unanswered, m_landed,
+            m_report.confirmedBatches, qPrintable(m_report.integrity), qPrintable(verdict(m_report)));
         say("  (ms: first save %lld, load client ended %lld after the kill, restart %lld, checks %lld)",
             firstSave, loadEnded, restarted, checked);
-        if (!report.problems.isEmpty())
-            return fail(report.problems.mid(0, 20).join(u'\n'));
+        if (!m_report.problems.isEmpty())
+            return fail(m_report.problems.mid(0, 20).join(u'\n'));
 
         if (m_settings.resend && !open.isEmpty()) {
             // The unanswered saves again, as a client retries them after reconnecting: each must be
@@ -229,18 +227,17 @@ private:
             if (!again.waitForFinished(30000) || again.exitCode() != 0)
                 return fail(u"round %1: a resent save was not answered as acknowledged:\n%2"_s.arg(kill).arg(
                     QString::fromLocal8Bit(again.readAll())));
-            if (!check(&report, &entries))
+            if (!check())
                 return false;
-            if (!loadgen::unacknowledged(entries).isEmpty())
+            if (!loadgen::unacknowledged(m_entries).isEmpty())
                 return fail(u"round %1: a resent save is still unanswered"_s.arg(kill));
             m_resent += open.size();
             say("  resent the %lld unanswered saves with their keys: each acknowledged, each in the store "
                 "once; %s",
-                open.size(), qPrintable(verdict(report)));
-            if (!report.problems.isEmpty())
-                return fail(report.problems.mid(0, 20).join(u'\n'));
+                open.size(), qPrintable(verdict(m_report)));
+            if (!m_report.problems.isEmpty())
+                return fail(m_report.problems.mid(0, 20).join(u'\n'));
         }
-        m_last = report;
         // Room for the next round: twice what the busiest round so far took.
         if (m_nextBatch + 2 * std::max<qint64>(m_mostPerRound, 250) > FirstBatch + m_settings.batches &&
             kill < m_settings.kills)
@@ -258,16 +255,16 @@ private:
                QStringList{u"--journal"_s, m_journal};
     }
     // Reads the journal and checks the store with a connection of its own, opened after the restart.
-    bool check(faults::StoreReport* report, QList<loadgen::JournalEntry>* entries)
+    bool check()
     {
         QString why;
         const auto read = loadgen::readJournal(m_journal, &why);
         if (!read)
             return fail(why);
-        *entries = *read;
+        m_entries = *read;
         QSqlDatabase db = QSqlDatabase::database(u"crashsuite"_s);
-        *report = faults::checkStore(db, m_config.dialect, *entries, FirstBatch,
-                                     FirstBatch - 1 + m_settings.batches);
+        m_report = faults::checkStore(db, m_config.dialect, m_entries, FirstBatch,
+                                      FirstBatch - 1 + m_settings.batches);
         db.close();
         return true;
     }
@@ -282,7 +279,8 @@ private:
     quint16 m_port = 0;
     std::unique_ptr<QProcess> m_server;
     qint64 m_nextBatch = FirstBatch, m_mostPerRound = 0, m_unanswered = 0, m_landed = 0, m_resent = 0;
-    faults::StoreReport m_last;
+    faults::StoreReport m_report; // of the last check
+    QList<loadgen::JournalEntry> m_entries;
 };
 
 } // namespace
