@@ -409,6 +409,20 @@ private slots:
         }
     }
 
+    // The last number is handed out; the one after it is refused and leaves nothing behind.
+    void numbersShouldEndAtTheLargest()
+    {
+        sql("UPDATE nbr_sequence SET next_val = 9999999 WHERE seq_nm = 'FORM_NBR'");
+        const auto client = signedIn();
+        QVERIFY(client);
+        QCOMPARE(takeNumber(*client), QStringLiteral("9999999"));
+        const auto refused = as<Reply>(client->exchange(takeRequest()));
+        QVERIFY(refused);
+        QCOMPARE(refused->errors.value(0).text, QStringLiteral("The confirmation numbers are used up."));
+        QCOMPARE(sqlNumber("SELECT COUNT(*) FROM form_nbr WHERE form_nbr >= 9999999"), qint64(1));
+        QCOMPARE(sqlNumber("SELECT next_val FROM nbr_sequence WHERE seq_nm = 'FORM_NBR'"), qint64(10000000));
+    }
+
     void changeSentAgainShouldBeAppliedOnce_data()
     {
         QTest::addColumn<int>("code");
