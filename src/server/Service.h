@@ -107,6 +107,9 @@ public:
     /// Ends every session of \a userId: at once in this process, within revocationCheck in every
     /// other server on the same store. The number of sessions ended, or -1 and \a error.
     int revoke(const QString& userId, QString* error);
+    /// Forgets the failed sign-ins of \a userId, which ends a lock at once. Whether there were
+    /// any, or nullopt and \a error.
+    std::optional<bool> unlock(const QString& userId, QString* error);
 
     std::optional<protocol::Reference> reference(protocol::Error* error);
     protocol::Reply handle(const SessionInfo& session, const protocol::Request& request);

@@ -98,4 +98,21 @@ void Service::recordSignIn(const QSqlDatabase& db, const QString& user, bool suc
     purge.bind(forgotten).bind(now).exec();
 }
 
+std::optional<bool> Service::unlock(const QString& userId, QString* error)
+{
+    const auto db = m_database.connection(error);
+    if (!db)
+        return std::nullopt;
+    Query forget(*db, QStringLiteral("DELETE FROM login_failure WHERE user_id = ?"));
+    if (!forget.bind(counted(userId)).exec()) {
+        if (error)
+            *error = forget.error();
+        return std::nullopt;
+    }
+    const bool forgotten = forget.affected() > 0;
+    if (forgotten)
+        qCInfo(lcService).noquote() << "Failed sign-ins as" << userId.left(64) << "forgotten";
+    return forgotten;
+}
+
 } // namespace tavro::server

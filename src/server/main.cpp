@@ -77,7 +77,8 @@ int main(int argc, char* argv[])
         "with --revoke (a running server notices within --revocation-check-ms). After two failed sign-ins in "
         "a "
         "row the next attempt for that name must wait --failure-delay-ms, doubling with each further "
-        "failure; --lock-after failures lock the name for --lock-minutes, even for the right password. A "
+        "failure; --lock-after failures lock the name for --lock-minutes, even for the right password, "
+        "unless --unlock ends the lock. A "
         "save "
         "or number request sent again with the same key is answered as the first time and applied once, for "
         "--reply-hours. On PostgreSQL, --init (run as the schema's owner) also creates the --service-role "
@@ -137,6 +138,9 @@ int main(int argc, char* argv[])
     const QCommandLineOption revoke(QStringLiteral("revoke"),
                                     QStringLiteral("End every session of the user NAME now."),
                                     QStringLiteral("NAME"));
+    const QCommandLineOption unlock(QStringLiteral("unlock"),
+                                    QStringLiteral("Forget the failed sign-ins of NAME, ending a lock now."),
+                                    QStringLiteral("NAME"));
     const QCommandLineOption serviceRole(
         QStringLiteral("service-role"),
         QStringLiteral("PostgreSQL role that --init creates and grants what the server needs (default %1).")
@@ -163,10 +167,10 @@ int main(int argc, char* argv[])
         QStringLiteral("reply-hours"),
         QStringLiteral("How long answers to saves are kept to answer a retry of them (default 24)."),
         QStringLiteral("HOURS"), QStringLiteral("24"));
-    parser.addOptions(
-        {listen,      db,          init,      seed,        generate,     addUser,         role,      officer,
-         officerName, trp,         district,  tlsCert,     tlsKey,       searchLimit,     idle,      workers,
-         revoke,      serviceRole, lockAfter, lockMinutes, failureDelay, revocationCheck, replyHours});
+    parser.addOptions({listen,      db,          init,        seed,         generate,        addUser,
+                       role,        officer,     officerName, trp,          district,        tlsCert,
+                       tlsKey,      searchLimit, idle,        workers,      revoke,          unlock,
+                       serviceRole, lockAfter,   lockMinutes, failureDelay, revocationCheck, replyHours});
     parser.addPositionalArgument(QStringLiteral("RECEIPTS"),
                                  QStringLiteral("Receipts per batch of --generate."),
                                  QStringLiteral("[RECEIPTS]"));
@@ -205,7 +209,7 @@ int main(int argc, char* argv[])
 
     bool administered = false;
     if (parser.isSet(init) || parser.isSet(seed) || parser.isSet(generate) || parser.isSet(addUser) ||
-        parser.isSet(revoke)) {
+        parser.isSet(revoke) || parser.isSet(unlock)) {
         administered = true;
         if (!service.initialize(&why))
             return failed(why);
@@ -248,6 +252,13 @@ int main(int argc, char* argv[])
         if (ended < 0)
             return failed(why);
         qInfo().noquote() << "Ended" << ended << "sessions of" << parser.value(revoke);
+    }
+    if (parser.isSet(unlock)) {
+        const std::optional<bool> forgotten = service.unlock(parser.value(unlock), &why);
+        if (!forgotten)
+            return failed(why);
+        qInfo().noquote() << (*forgotten ? "Unlocked sign-in as" : "No failed sign-ins to forget as")
+                          << parser.value(unlock);
     }
     if (administered && !parser.isSet(listen))
         return 0;

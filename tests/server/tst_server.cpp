@@ -472,6 +472,8 @@ private slots:
         QTest::newRow("slowed after two failures") << QStringList{"demo x login-failed", "demo x login-failed", "demo demo login-slowed", "250", "demo demo ok"};
         QTest::newRow("locked after four, right password too") << QStringList{"demo x login-failed", "demo x login-failed", "250", "demo x login-failed", "450",
             "demo x login-failed", "demo demo login-locked", "1100", "demo demo ok"};
+        QTest::newRow("unlocked by hand") << QStringList{"demo x login-failed", "demo x login-failed", "250", "demo x login-failed", "450",
+            "demo x login-failed", "demo demo login-locked", "unlock demo", "demo demo ok"};
         QTest::newRow("unknown names count too") << QStringList{"nobody x login-failed", "nobody x login-failed", "nobody x login-slowed", "viewer viewer ok"};
         // clang-format on
     }
@@ -484,6 +486,8 @@ private slots:
             Error error;
             if (part.size() == 1)
                 QTest::qSleep(part[0].toInt());
+            else if (part[0] == "unlock")
+                QCOMPARE(m_service->unlock(part[1], nullptr), std::optional<bool>(true));
             else
                 QCOMPARE(server->login(part[0], part[1], &error) ? QString("ok") : error.code, part[2]);
             if (error.code == sessionerr::LoginLocked)
