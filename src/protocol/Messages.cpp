@@ -241,6 +241,12 @@ public:
         *out++ = '"';
         const char16_t* p = text.utf16();
         const char16_t* const end = p + text.size();
+        // Qt's reader drops a raw byte-order mark at the start of a text (it reads each text as
+        // a UTF-8 document of its own); escaped, it reads back.
+        if (p != end && *p == 0xFEFF) {
+            *out++ = '\\';
+            out = escape(out, *p++);
+        }
         while (p != end) {
             const char16_t u = *p++;
             if (u >= 0x20 && u < 0x80 && u != u'"' && u != u'\\') {
@@ -983,8 +989,9 @@ bool isJsonNumber(const char* begin, const char* end)
 }
 
 // Qt's JSON reader lets through what JSON forbids: unknown escapes ("\x"), raw control characters
-// in strings, numbers such as ".5" or "1.", and a byte-order mark. Those are refused here, before
-// it reads the frame; the structure itself is left to Qt.
+// in strings, numbers such as ".5" or "1.", and a byte-order mark; and it drops a raw byte-order
+// mark at the start of a text. Those are refused here, before it reads the frame; the structure
+// itself is left to Qt.
 void checkJsonLexically(const QByteArray& frame)
 {
     const char* p = frame.constData();
@@ -996,6 +1003,13 @@ void checkJsonLexically(const QByteArray& frame)
     while (p < end) {
         const char c = *p;
         if (c == '"') {
+            // Qt's reader would drop it without a word; the writer escapes it.
+            if (end - p > 3 && std::memcmp(p + 1, "\xEF\xBB\xBF", 3) == 0)
+                refuse(
+                    errc::BadJson,
+                    QStringLiteral("The message is not valid JSON for this service (a text starting with a "
+                                   "raw byte-order mark at byte %1; write it as \\ufeff)")
+                        .arg(offset(p + 1)));
             for (++p;; ++p) {
                 if (p == end)
                     return; // unterminated: the reader says so

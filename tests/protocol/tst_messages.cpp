@@ -107,6 +107,7 @@ private slots:
         QTest::newRow("truncated") << QByteArray(R"({"type":"login","user":"a")") << errc::BadJson;
         QTest::newRow("raw NUL") << QByteArray("{\"type\":\"ping\"}\0", 16) << errc::BadJson;
         QTest::newRow("NUL in string") << QByteArray(R"({"type":"login","user":"a\u0000b","password":""})") << errc::BadValue;
+        QTest::newRow("raw byte-order mark starting a text") << QByteArray("{\"type\":\"login\",\"user\":\"\xEF\xBB\xBF" "a\",\"password\":\"\"}") << errc::BadJson;
         QTest::newRow("lone surrogate") << QByteArray(R"({"type":"login","user":"\ud800","password":""})") << errc::BadEncoding;
         QTest::newRow("no type") << QByteArray(R"({"user":"a"})") << errc::MissingMember;
         QTest::newRow("type case") << QByteArray(R"({"type":"LOGIN","user":"a","password":"b"})") << errc::UnknownType;
