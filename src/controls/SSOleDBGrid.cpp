@@ -718,13 +718,6 @@ int SSOleDBGrid::AddItemRowIndex(const QVariant& bookmark) const
     return ok && row >= 0 && row < Rows() ? row : -1;
 }
 
-QVariant SSOleDBGrid::CellValue(int row, int column) const
-{
-    if (row < 0 || row >= Rows() || column < 0 || column >= ColumnCount())
-        return QVariant();
-    return cell(row, column);
-}
-
 QVariant SSOleDBGrid::FirstRow()
 {
     publishRows();

@@ -138,9 +138,6 @@ public:
     QVariant RowBookmark(int index) const;
     /// The row index of \a bookmark; -1 when it is not a bookmark of a row.
     int AddItemRowIndex(const QVariant& bookmark) const;
-    /// The value of the cell at \a row and \a column, as Columns(column).Value() gives it on that
-    /// row, without moving the current row; an invalid QVariant when either is out of range.
-    QVariant CellValue(int row, int column) const;
     /// Bookmark of the first visible row; null when the grid is empty.
     QVariant FirstRow();
     /// Scrolls so that the row of \a bookmark is the first visible one; a null bookmark does

@@ -218,14 +218,8 @@ int currencyDecimals(const QLocale& locale)
 
 namespace {
 
-/// An amount at the locale's decimals: the magnitude in units of \a step ten-thousandths.
-struct ShownMagnitude
-{
-    quint64 magnitude;
-    quint64 step;
-};
-
-ShownMagnitude shownMagnitude(qint64 units, const CurrencyPattern& pattern)
+/// The magnitude of an amount at the locale's decimals (in units of its smallest decimal).
+quint64 shownMagnitude(qint64 units, const CurrencyPattern& pattern)
 {
     // The magnitude as unsigned, so that the minimum does not overflow.
     quint64 magnitude = units < 0 ? 0 - static_cast<quint64>(units) : static_cast<quint64>(units);
@@ -239,23 +233,16 @@ ShownMagnitude shownMagnitude(qint64 units, const CurrencyPattern& pattern)
     constexpr quint64 kLargestMagnitude = 9223372036854775807ull;
     if (remainder * 2 >= step && (magnitude + 1) <= kLargestMagnitude / step)
         ++magnitude;
-    return {magnitude, step};
+    return magnitude;
 }
 
 } // namespace
-
-Currency shownCurrency(Currency amount, const QLocale& locale)
-{
-    const auto [magnitude, step] = shownMagnitude(amount.units(), cachedPatternOf(locale));
-    const quint64 shown = magnitude * step; // at most 2^63, the minimum's magnitude
-    return Currency::fromUnits(static_cast<qint64>(amount.units() < 0 ? 0 - shown : shown));
-}
 
 QString formatCurrency(Currency amount, const QLocale& locale)
 {
     const CurrencyPattern& pattern = cachedPatternOf(locale);
     const qint64 units = amount.units();
-    const quint64 magnitude = shownMagnitude(units, pattern).magnitude;
+    const quint64 magnitude = shownMagnitude(units, pattern);
     quint64 fractionScale = 1;
     for (int i = 0; i < pattern.decimals; ++i)
         fractionScale *= 10;

@@ -27,11 +27,6 @@ namespace tavro {
 /// cut toward zero instead, so that every text written reads back.
 QString formatCurrency(Currency amount, const QLocale& locale = QLocale::system());
 
-/// The amount formatCurrency shows: rounded (at the ends of the range, cut) to the locale's
-/// decimals. It is what parseCurrency reads back from formatCurrency's text, known without
-/// writing and reading the text.
-Currency shownCurrency(Currency amount, const QLocale& locale = QLocale::system());
-
 /// The number of decimals the locale's currency format shows (2 for en_US, 0 for ja_JP).
 int currencyDecimals(const QLocale& locale = QLocale::system());
 

@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <QDate>
-#include <vector>
 
 namespace tavro {
 
@@ -82,98 +81,6 @@ private:
     std::array<int, 6> m_positions{};
 };
 
-/// What LoadReceipts wrote in each row's amount and date cells, with what those texts read
-/// as, for the CalculateGridTotals that follows over the same rows: each receipt's amount and
-/// date are read once instead of being written and then read back from the text. A reading is
-/// used only while the cell still holds exactly the text it belongs to, as a text always reads
-/// the same.
-class WrittenReadings
-{
-public:
-    struct Row
-    {
-        QString amountText;
-        std::optional<Currency> amount;
-        QString dateText;
-        QDate date; ///< invalid: not remembered
-    };
-
-    /// Remembers the last row of \a grid; a cell that does not hold \a amountText (or
-    /// \a dateText) exactly is not remembered.
-    void remember(SSOleDBGrid& grid, const QString& amountText, std::optional<Currency> amount,
-                  const QString& dateText, QDate date)
-    {
-        if (m_grid != &grid || m_columnCount != grid.ColumnCount()) {
-            forget();
-            m_grid = &grid;
-            m_columnCount = grid.ColumnCount();
-            for (int c = 0; c < m_columnCount; ++c) {
-                const QString& name = grid.Columns(c).Name();
-                if (m_amountColumn < 0 && name.compare(u"Total Receipt Amount", Qt::CaseInsensitive) == 0)
-                    m_amountColumn = c;
-                if (m_dateColumn < 0 && name.compare(u"Receipt Date", Qt::CaseInsensitive) == 0)
-                    m_dateColumn = c;
-            }
-        }
-        const int row = grid.Rows() - 1;
-        if (row < 0)
-            return;
-        // The grid's own copy of each text is kept, so that remembering costs no strings.
-        const auto heldText = [&](int column, const QString& text) -> std::optional<QString> {
-            if (column < 0)
-                return std::nullopt;
-            const QVariant cell = grid.CellValue(row, column);
-            if (cell.typeId() != QMetaType::QString || cell.toString() != text)
-                return std::nullopt;
-            return cell.toString();
-        };
-        Row entry;
-        if (amount) {
-            if (auto held = heldText(m_amountColumn, amountText)) {
-                entry.amountText = std::move(*held);
-                entry.amount = amount;
-            }
-        }
-        if (date.isValid()) {
-            if (auto held = heldText(m_dateColumn, dateText)) {
-                entry.dateText = std::move(*held);
-                entry.date = date;
-            }
-        }
-        if (static_cast<std::size_t>(row) >= m_rows.size())
-            m_rows.resize(static_cast<std::size_t>(row) + 1);
-        m_rows[static_cast<std::size_t>(row)] = std::move(entry);
-    }
-
-    /// What was remembered of \a row of \a grid; nullptr when nothing.
-    const Row* find(const SSOleDBGrid& grid, int row) const
-    {
-        if (m_grid != &grid || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
-            return nullptr;
-        return &m_rows[static_cast<std::size_t>(row)];
-    }
-
-    void forget()
-    {
-        std::vector<Row>().swap(m_rows);
-        m_grid = nullptr;
-        m_columnCount = 0;
-        m_amountColumn = m_dateColumn = -1;
-    }
-
-private:
-    const SSOleDBGrid* m_grid = nullptr;
-    int m_columnCount = 0;
-    int m_amountColumn = -1;
-    int m_dateColumn = -1;
-    std::vector<Row> m_rows;
-};
-
-WrittenReadings& writtenReadings()
-{
-    thread_local WrittenReadings readings;
-    return readings;
-}
 } // namespace
 
 void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
@@ -195,29 +102,11 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         if (const QVariant number = field(0); !number.isNull())
             row += vb::CStr(number);
         row += tab;
-        // The amount and the date are also remembered as they read (see WrittenReadings): a
-        // date of four-digit year written as text reads back as itself, an amount written in the
-        // locale's currency reads back as the amount shown.
-        QString dateText;
-        QDate date;
-        if (const QVariant value = field(1); !value.isNull()) {
-            dateText = vb::CStr(value);
-            if (value.typeId() == QMetaType::QDate) {
-                const QDate day = value.toDate();
-                if (const int year = day.year(); year >= 1000 && year <= 9999)
-                    date = day;
-            }
-            row += dateText;
-        }
+        if (const QVariant value = field(1); !value.isNull())
+            row += vb::CStr(value);
         row += tab;
-        QString amountText;
-        std::optional<Currency> amount;
-        if (const QVariant value = field(2); !value.isNull()) {
-            const Currency exact = vb::CCur(value);
-            amountText = formatCurrency(exact);
-            amount = shownCurrency(exact);
-            row += amountText;
-        }
+        if (const QVariant value = field(2); !value.isNull())
+            row += formatCurrency(vb::CCur(value));
         row += tab;
         const QVariant confirmation = field(3);
         const QString confirmationText = confirmation.isNull() ? QString() : vb::CStr(confirmation);
@@ -233,7 +122,6 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         if (mSdgCnfrmPymt->FieldSeparator() != tab) // no new string for every row
             mSdgCnfrmPymt->setFieldSeparator(QString(tab));
         mSdgCnfrmPymt->AddItem(row);
-        writtenReadings().remember(*mSdgCnfrmPymt, amountText, amount, dateText, date);
     });
 }
 
@@ -248,24 +136,13 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
             grid.MoveFirst();
             SSColumn& amountColumn = grid.Columns("Total Receipt Amount");
             SSColumn& dateColumn = grid.Columns("Receipt Date");
-            const WrittenReadings& readings = writtenReadings();
             for (;;) {
                 const int index = grid.AddItemRowIndex(grid.Bookmark());
                 if (index > rows - 1)
                     break;
-                const WrittenReadings::Row* written = readings.find(grid, index);
-                const QString amount = vb::CStr(amountColumn.Value());
-                const std::optional<Currency> value =
-                    written && written->amount && amount == written->amountText ? written->amount
-                                                                                : parseCurrency(amount);
-                if (value)
+                if (const std::optional<Currency> value = parseCurrency(vb::CStr(amountColumn.Value())))
                     total += *value;
-                const QVariant date = dateColumn.Value();
-                if (written && written->date.isValid() && date.typeId() == QMetaType::QString &&
-                    date.toString() == written->dateText) {
-                    if (written->date > latest)
-                        latest = written->date;
-                } else if (vb::IsDate(date)) {
+                if (const QVariant date = dateColumn.Value(); vb::IsDate(date)) {
                     const QDate receiptDate = vb::CDate(date);
                     if (receiptDate > latest)
                         latest = receiptDate;
@@ -276,7 +153,6 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
             }
         }
         grid.MoveFirst();
-        writtenReadings().forget();
 
         mLblCnfrmPymt[2]->setCaption(formatCurrency(total));
         const QDate today = QDate::currentDate();
