@@ -8,6 +8,8 @@
 
 namespace tavro::server {
 
+using detail::fail;
+
 namespace {
 
 struct Officer
@@ -32,13 +34,6 @@ constexpr const char* Customers[] = {
 constexpr const char* ReceivableTypes[] = {"I", "B", "S", "W", "P"};
 
 constexpr qint64 Units = 10000; // ten-thousandths in one currency unit
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 /// Inserts with prepared statements inside the caller's transaction.
 class Writer

@@ -123,11 +123,7 @@ bool Service::initialize(QString* error)
 
 bool Service::addUser(const NewUser& user, const QString& password, QString* error, HashCost cost)
 {
-    auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
+    const auto fail = [error](const QString& text) { return detail::fail(error, text); };
     if (user.userId.trimmed().isEmpty() || user.userId != user.userId.trimmed())
         return fail(QStringLiteral("A user name may not be empty or begin or end with blanks"));
     if (password.isEmpty())

@@ -1,9 +1,13 @@
 #include "server/ServiceRole.h"
 
+#include "server/ServiceSupport.h"
+
 #include <QRegularExpression>
 #include <QSqlError>
 
 namespace tavro::server {
+
+using detail::fail;
 
 namespace {
 
@@ -16,13 +20,6 @@ const std::pair<const char*, const char*> Grants[] = {
     {"session_revocation", "SELECT, INSERT, DELETE"},
     {"user_session, request_reply, login_failure", "SELECT, INSERT, UPDATE, DELETE"},
 };
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 } // namespace
 

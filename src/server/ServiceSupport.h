@@ -24,6 +24,14 @@ inline protocol::Error sessionError(const char* code, const QString& text)
     return protocol::Error{QString::fromLatin1(code), text};
 }
 
+/// Tells \a error (when asked for) what went wrong; false, for `return fail(error, ...)`.
+inline bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
 inline void setError(protocol::Error* target, const protocol::Error& error)
 {
     if (target)
