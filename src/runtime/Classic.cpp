@@ -168,7 +168,7 @@ QStringList literalWordsOfFormat(const QString& format)
 // anything else (names, quoted words, other digits) is left to QLocale.
 bool isPlainFormat(const QString& format, const QLocale& locale)
 {
-    constexpr qsizetype kLongest = 24; // its text, at most twice as long, fits plainDateText's buffer
+    constexpr qsizetype kLongest = 24; // its text, at most twice as long, fits appendPlainDate's buffer
     if (locale.zeroDigit() != u"0" || format.size() > kLongest)
         return false;
     for (qsizetype i = 0; i < format.size();) {
@@ -192,13 +192,62 @@ bool isPlainFormat(const QString& format, const QLocale& locale)
 
 // What the date conversions need of a locale; the system locale's format is asked of the
 // platform, which is slow, so it is worked out once per locale.
+/// One piece of a plain format: a day, month or year of at least \a width digits, or one
+/// punctuation character.
+struct PlainPiece
+{
+    std::optional<Part> part;
+    int width = 0;
+    char16_t literal = 0;
+};
+
 struct DateLocale
 {
     QString format;
     std::array<Part, 3> order;
     QStringList literalWords;
     bool plainFormat = false;
+    std::vector<PlainPiece> pieces; // of a plain format
+    /// Every number of the plain format ends at punctuation or at the end, so that its text
+    /// can be read back piece by piece.
+    bool piecewiseReadable = false;
 };
+
+std::vector<PlainPiece> piecesOfPlainFormat(const QString& format)
+{
+    std::vector<PlainPiece> pieces;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        qsizetype run = 1;
+        while (i + run < format.size() && format.at(i + run) == c)
+            ++run;
+        if (c == u'd' || c == u'M' || c == u'y') {
+            const Part part = c == u'd' ? Part::Day : c == u'M' ? Part::Month : Part::Year;
+            pieces.push_back({part, part == Part::Year ? 4 : static_cast<int>(run), 0});
+        } else {
+            for (qsizetype k = 0; k < run; ++k)
+                pieces.push_back({std::nullopt, 0, c.unicode()});
+        }
+        i += run;
+    }
+    return pieces;
+}
+
+bool isPiecewiseReadable(const std::vector<PlainPiece>& pieces)
+{
+    int numbers = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (!pieces[i].part) {
+            if (pieces[i].literal >= u'0' && pieces[i].literal <= u'9')
+                return false;
+            continue;
+        }
+        ++numbers;
+        if (i + 1 < pieces.size() && pieces[i + 1].part)
+            return false;
+    }
+    return numbers == 3;
+}
 
 const DateLocale& dateLocale(const QLocale& locale)
 {
@@ -209,49 +258,47 @@ const DateLocale& dateLocale(const QLocale& locale)
         info.order = dateOrderOfFormat(info.format);
         info.literalWords = literalWordsOfFormat(info.format);
         info.plainFormat = isPlainFormat(info.format, l);
+        if (info.plainFormat) {
+            info.pieces = piecesOfPlainFormat(info.format);
+            info.piecewiseReadable = isPiecewiseReadable(info.pieces);
+        }
         return info;
     });
 }
 
 // Writes \a value with at least \a width digits at \a out; returns the end.
-char* writeNumber(char* out, int value, int width)
+char16_t* writeNumber(char16_t* out, int value, int width)
 {
-    char digits[12];
+    char16_t digits[12];
     int n = 0;
     do {
-        digits[n++] = static_cast<char>('0' + value % 10);
+        digits[n++] = static_cast<char16_t>(u'0' + value % 10);
         value /= 10;
     } while (value > 0);
     for (int i = n; i < width; ++i)
-        *out++ = '0';
+        *out++ = u'0';
     while (n > 0)
         *out++ = digits[--n];
     return out;
 }
 
-// The date in a plain format (see isPlainFormat), as QLocale writes it for years 1000-9999.
-QString plainDateText(int year, int month, int day, const QString& format)
+// Appends the date in a plain format (see isPlainFormat), as QLocale writes it for years
+// 1000-9999.
+void appendPlainDate(QString& text, int year, int month, int day, const std::vector<PlainPiece>& pieces)
 {
-    char text[64];
-    char* out = text;
-    for (qsizetype i = 0; i < format.size() && out < text + sizeof(text) - 8;) {
-        const QChar c = format.at(i);
-        qsizetype run = 1;
-        while (i + run < format.size() && format.at(i + run) == c)
-            ++run;
-        if (c == u'd') {
-            out = writeNumber(out, day, static_cast<int>(run));
-        } else if (c == u'M') {
-            out = writeNumber(out, month, static_cast<int>(run));
-        } else if (c == u'y') {
-            out = writeNumber(out, year, 4);
-        } else {
-            for (qsizetype k = 0; k < run && out < text + sizeof(text) - 8; ++k)
-                *out++ = static_cast<char>(c.unicode()); // ASCII: see isPlainFormat
-        }
-        i += run;
+    char16_t buffer[64]; // a plain format has at most 24 pieces of at most 4 digits
+    char16_t* out = buffer;
+    for (const PlainPiece& piece : pieces) {
+        if (!piece.part)
+            *out++ = piece.literal;
+        else
+            out = writeNumber(out,
+                              *piece.part == Part::Day     ? day
+                              : *piece.part == Part::Month ? month
+                                                           : year,
+                              piece.width);
     }
-    return QString::fromLatin1(text, out - text);
+    text.append(reinterpret_cast<const QChar*>(buffer), out - buffer);
 }
 
 int monthOfName(QStringView word, const QLocale& locale)
@@ -389,6 +436,36 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
     return makeDate(fullYear(year), second, first);
 }
 
+// A text shaped exactly as appendPlainDate writes it (days and months of one or two digits, a
+// year of four), read piece by piece; nullopt for any other text and for a day that does not
+// exist, which are left to the general reader.
+std::optional<QDate> readPlainDate(QStringView text, const std::vector<PlainPiece>& pieces)
+{
+    int values[3] = {0, 0, 0}; // day, month, year
+    qsizetype i = 0;
+    for (const PlainPiece& piece : pieces) {
+        if (!piece.part) {
+            if (i >= text.size() || text[i].unicode() != piece.literal)
+                return std::nullopt;
+            ++i;
+            continue;
+        }
+        const qsizetype start = i;
+        const qsizetype longest = *piece.part == Part::Year ? 4 : 2;
+        int value = 0;
+        while (i < text.size() && i - start < longest && text[i].unicode() >= u'0' &&
+               text[i].unicode() <= u'9')
+            value = value * 10 + (text[i++].unicode() - u'0');
+        const qsizetype digits = i - start;
+        if (digits == 0 || (*piece.part == Part::Year && digits != 4))
+            return std::nullopt;
+        values[static_cast<int>(*piece.part)] = value;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    return makeDate(values[2], values[1], values[0]);
+}
+
 std::optional<QDate> readDateUncached(const QString& input, const QLocale& locale)
 {
     // Format characters (bidirectional marks) are outside ASCII; most texts need no copy.
@@ -424,7 +501,8 @@ std::optional<QDate> readDateUncached(const QString& input, const QLocale& local
 }
 
 // IsDate and CDate of the same text follow each other (a check, then the conversion): the
-// last text read is remembered with its date.
+// last text read is remembered with its date. Most texts read are dates that dateText wrote,
+// thousands at a time (a list's dates); those are read piece by piece.
 std::optional<QDate> readDate(const QString& input, const QLocale& locale)
 {
     struct Last
@@ -437,11 +515,17 @@ std::optional<QDate> readDate(const QString& input, const QLocale& locale)
     thread_local Last last;
     if (last.valid && last.text == input && last.locale == locale)
         return last.date;
-    last.date = readDateUncached(input, locale);
+    const DateLocale& info = dateLocale(locale);
+    std::optional<QDate> date;
+    if (info.piecewiseReadable)
+        date = readPlainDate(input, info.pieces);
+    if (!date)
+        date = readDateUncached(input, locale);
+    last.date = date;
     last.text = input;
     last.locale = locale;
     last.valid = true;
-    return last.date;
+    return date;
 }
 
 } // namespace
@@ -667,16 +751,23 @@ QString shortDateFormat(const QLocale& locale)
 
 QString dateText(QDate date, const QLocale& locale)
 {
+    QString text;
+    appendDateText(text, date, locale);
+    return text;
+}
+
+void appendDateText(QString& text, QDate date, const QLocale& locale)
+{
     if (!date.isValid())
-        return {};
+        return;
     const DateLocale& info = dateLocale(locale);
     if (info.plainFormat) {
         int year = 0, month = 0, day = 0;
         date.getDate(&year, &month, &day);
         if (year >= 1000 && year <= 9999)
-            return plainDateText(year, month, day, info.format);
+            return appendPlainDate(text, year, month, day, info.pieces);
     }
-    return locale.toString(date, info.format);
+    text += locale.toString(date, info.format);
 }
 
 bool IsDate(const QVariant& value, const QLocale& locale)
@@ -761,6 +852,22 @@ QString CStr(const QVariant& value)
             return value.toString();
         raiseError(err::TypeMismatch);
     }
+}
+
+void appendCStr(QString& text, const QVariant& value)
+{
+    switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
+    case QMetaType::QString:
+        text += value.toString();
+        return;
+    case QMetaType::QDate:
+        if (value.toDate().isValid())
+            return appendDateText(text, value.toDate());
+        break;
+    default:
+        break;
+    }
+    text += CStr(value);
 }
 
 QString LTrim(const QString& text)

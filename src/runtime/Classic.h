@@ -86,6 +86,8 @@ QString shortDateFormat(const QLocale& locale = QLocale::system());
 /// The default text of a date in shortDateFormat(); IsDate and CDate read it back as the
 /// same date. An invalid date gives "".
 QString dateText(QDate date, const QLocale& locale = QLocale::system());
+/// Appends dateText(date) to \a text, for lists of thousands of dates: no string of its own.
+void appendDateText(QString& text, QDate date, const QLocale& locale = QLocale::system());
 
 /// True for valid dates and for texts that read as one: three numbers in the locale's
 /// order (a leading number of three or four digits is the year, and day and month swap
@@ -105,6 +107,8 @@ QDate CDate(const QVariant& value, const QLocale& locale = QLocale::system());
 /// Currency as Currency::toPlainText; dates as dateText; Booleans "True"/"False".
 /// Raises 94 for Null and 13 for a value that has no text.
 QString CStr(const QVariant& value);
+/// Appends CStr(value) to \a text; raises as CStr does, leaving \a text as it was.
+void appendCStr(QString& text, const QVariant& value);
 
 /// Removes leading and trailing blanks (U+0020 only, as classically: tabs stay).
 QString Trim(const QString& text);

@@ -4,7 +4,9 @@
 #include "runtime/ClassicLocaleCache.h"
 #include "runtime/NumberText.h"
 
+#include <algorithm>
 #include <array>
+#include <QVarLengthArray>
 
 namespace tavro {
 
@@ -23,6 +25,8 @@ struct CurrencyPattern
     /// when its integer texts are ASCII digits and separators only.
     std::array<quint32, 20> groupsByDigits{};
     bool plainIntegers = false;
+    /// The separators when each is one UTF-16 unit (most locales), else 0.
+    char16_t groupUnit = 0, pointUnit = 0;
 };
 
 // Qt groups by the count of digits alone (least, top and higher group sizes); what it writes
@@ -54,35 +58,24 @@ void learnGrouping(CurrencyPattern& pattern, const QLocale& locale)
     pattern.plainIntegers = true;
 }
 
-// Appends the whole part as Qt writes it (see learnGrouping), built in one piece.
-void appendGroupedDigits(QString& text, quint64 whole, const CurrencyPattern& pattern)
+// Writes the whole part as Qt writes it (see learnGrouping) at \a out; returns the end.
+char16_t* writeGroupedDigits(char16_t* out, quint64 whole, const CurrencyPattern& pattern)
 {
-    char digits[24];
+    char16_t digits[24];
     std::size_t count = 0;
     do {
-        digits[count++] = static_cast<char>('0' + whole % 10);
+        digits[count++] = static_cast<char16_t>(u'0' + whole % 10);
         whole /= 10;
     } while (whole > 0);
     const quint32 mask = pattern.groupsByDigits[count];
-    const QStringView separator = pattern.groupSeparator;
-    if (separator.size() > 4) { // no locale has one; written piece by piece
-        for (std::size_t k = 0; k < count; ++k) {
-            if (mask & (1u << k))
-                text += separator;
-            text += QLatin1Char(digits[count - 1 - k]);
-        }
-        return;
-    }
-    char16_t out[24 * 5];
-    std::size_t length = 0;
     for (std::size_t k = 0; k < count; ++k) {
         if (mask & (1u << k)) {
-            for (const QChar c : separator)
-                out[length++] = c.unicode();
+            for (const QChar c : pattern.groupSeparator)
+                *out++ = c.unicode();
         }
-        out[length++] = static_cast<char16_t>(digits[count - 1 - k]);
+        *out++ = digits[count - 1 - k];
     }
-    text.append(reinterpret_cast<const QChar*>(out), static_cast<qsizetype>(length));
+    return out;
 }
 
 // Qt composes a currency text from the locale's pattern and its number formatting; the
@@ -110,6 +103,10 @@ CurrencyPattern patternOf(const QLocale& locale)
     pattern.decimalPoint = locale.decimalPoint();
     pattern.groupSeparator = locale.groupSeparator();
     pattern.zeroDigit = locale.zeroDigit();
+    if (pattern.groupSeparator.size() == 1)
+        pattern.groupUnit = pattern.groupSeparator.at(0).unicode();
+    if (pattern.decimalPoint.size() == 1)
+        pattern.pointUnit = pattern.decimalPoint.at(0).unicode();
     learnGrouping(pattern, locale);
     return pattern;
 }
@@ -158,7 +155,8 @@ std::optional<qint64> plainAmountUnits(QStringView text, const CurrencyPattern& 
             needDigit = false;
             ++i;
         } else if (!needDigit && !pattern.groupSeparator.isEmpty() &&
-                   text.mid(i).startsWith(pattern.groupSeparator)) {
+                   (pattern.groupUnit ? text.at(i).unicode() == pattern.groupUnit
+                                      : text.mid(i).startsWith(pattern.groupSeparator))) {
             needDigit = true;
             i += pattern.groupSeparator.size();
         } else {
@@ -170,7 +168,10 @@ std::optional<qint64> plainAmountUnits(QStringView text, const CurrencyPattern& 
     qint64 fraction = 0;
     int fractionDigits = 0;
     if (i < text.size()) {
-        if (pattern.decimalPoint.isEmpty() || !text.mid(i).startsWith(pattern.decimalPoint))
+        const bool point = pattern.pointUnit ? text.at(i).unicode() == pattern.pointUnit
+                                             : !pattern.decimalPoint.isEmpty() &&
+                                                   text.mid(i).startsWith(pattern.decimalPoint);
+        if (!point)
             return std::nullopt;
         for (i += pattern.decimalPoint.size(); i < text.size(); ++i) {
             const int digit = digitAt(i);
@@ -240,6 +241,13 @@ quint64 shownMagnitude(qint64 units, const CurrencyPattern& pattern)
 
 QString formatCurrency(Currency amount, const QLocale& locale)
 {
+    QString text;
+    appendCurrency(text, amount, locale);
+    return text;
+}
+
+void appendCurrency(QString& text, Currency amount, const QLocale& locale)
+{
     const CurrencyPattern& pattern = cachedPatternOf(locale);
     const qint64 units = amount.units();
     const quint64 magnitude = shownMagnitude(units, pattern);
@@ -247,24 +255,37 @@ QString formatCurrency(Currency amount, const QLocale& locale)
     for (int i = 0; i < pattern.decimals; ++i)
         fractionScale *= 10;
     const quint64 whole = magnitude / fractionScale;
-    // The whole part is grouped exactly as Qt's own integer formatting does (Indian, minimum
-    // grouping digits, native digits), so that the text is that of toCurrencyString.
     const bool negative = units < 0 && magnitude != 0;
     const QString& prefix = negative ? pattern.negativePrefix : pattern.positivePrefix;
     const QString& suffix = negative ? pattern.negativeSuffix : pattern.positiveSuffix;
-    QString text;
-    text.reserve(prefix.size() + suffix.size() + 32);
-    text += prefix;
-    if (pattern.plainIntegers && whole < kLargestLearned)
-        appendGroupedDigits(text, whole, pattern);
-    else
+    if (!pattern.plainIntegers || whole >= kLargestLearned) {
+        // The whole part is grouped exactly as Qt's own integer formatting does (Indian, minimum
+        // grouping digits, native digits), so that the text is that of toCurrencyString.
+        text += prefix;
         text += locale.toString(static_cast<qulonglong>(whole));
-    if (pattern.decimals > 0) {
-        text += pattern.decimalPoint;
-        appendLocalDigits(text, magnitude % fractionScale, pattern.decimals, pattern.zeroDigit);
+        if (pattern.decimals > 0) {
+            text += pattern.decimalPoint;
+            appendLocalDigits(text, magnitude % fractionScale, pattern.decimals, pattern.zeroDigit);
+        }
+        text += suffix;
+        return;
     }
-    text += suffix;
-    return text;
+    // ASCII digits (see learnGrouping): the text is put together in one buffer and appended once.
+    QVarLengthArray<char16_t, 128> buffer(prefix.size() + suffix.size() + pattern.decimalPoint.size() +
+                                          20 * (1 + pattern.groupSeparator.size()) + kMaxDecimals);
+    const auto units16 = [](const QString& s) { return reinterpret_cast<const char16_t*>(s.constData()); };
+    char16_t* out = std::copy(units16(prefix), units16(prefix) + prefix.size(), buffer.data());
+    out = writeGroupedDigits(out, whole, pattern);
+    if (pattern.decimals > 0) {
+        out = std::copy(units16(pattern.decimalPoint),
+                        units16(pattern.decimalPoint) + pattern.decimalPoint.size(), out);
+        quint64 fraction = magnitude % fractionScale;
+        for (int i = pattern.decimals - 1; i >= 0; --i, fraction /= 10)
+            out[i] = static_cast<char16_t>(u'0' + fraction % 10);
+        out += pattern.decimals;
+    }
+    out = std::copy(units16(suffix), units16(suffix) + suffix.size(), out);
+    text.append(reinterpret_cast<const QChar*>(buffer.data()), out - buffer.data());
 }
 
 std::optional<Currency> parseCurrency(QStringView text, const QLocale& locale)

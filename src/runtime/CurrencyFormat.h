@@ -26,6 +26,8 @@ namespace tavro {
 /// range, where rounding up would leave it (ja_JP's 922,337,203,685,478), the amount is
 /// cut toward zero instead, so that every text written reads back.
 QString formatCurrency(Currency amount, const QLocale& locale = QLocale::system());
+/// Appends formatCurrency(amount) to \a text, for lists of thousands of amounts.
+void appendCurrency(QString& text, Currency amount, const QLocale& locale = QLocale::system());
 
 /// The number of decimals the locale's currency format shows (2 for en_US, 0 for ja_JP).
 int currencyDecimals(const QLocale& locale = QLocale::system());

@@ -124,6 +124,39 @@ private slots:
             QCOMPARE(vb::CDate(text, locale), date);
         }
     }
+
+    void appendedTextShouldBeCStr_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("expected"); // "" where it is the system locale's
+        QTest::addColumn<int>("error");
+        QTest::newRow("text") << QVariant(u"0012325"_qs) << "0012325" << 0;
+        QTest::newRow("empty text") << QVariant(QString()) << "" << 0;
+        QTest::newRow("date") << QVariant(QDate(2026, 12, 6)) << "" << 0;
+        QTest::newRow("invalid date") << QVariant(QDate()) << "" << 0;
+        QTest::newRow("whole number") << QVariant(qint64(-1234)) << "-1234" << 0;
+        QTest::newRow("currency") << QVariant::fromValue(Currency::fromUnits(12345)) << "1.2345" << 0;
+        QTest::newRow("Boolean") << QVariant(true) << "True" << 0;
+        QTest::newRow("Null") << QVariant() << "" << int(err::InvalidUseOfNull);
+        QTest::newRow("Null date") << QVariant(QMetaType::fromType<QDate>()) << ""
+                                   << int(err::InvalidUseOfNull);
+    }
+
+    void appendedTextShouldBeCStr()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, expected);
+        QFETCH(int, error);
+        QString text = u"1\t"_qs;
+        QCOMPARE(errorOf([&] { vb::appendCStr(text, value); }), error);
+        if (error) {
+            QCOMPARE(text, u"1\t"_qs); // left as it was
+            return;
+        }
+        QCOMPARE(text, u"1\t"_qs + vb::CStr(value));
+        if (!expected.isEmpty())
+            QCOMPARE(vb::CStr(value), expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestClassic)

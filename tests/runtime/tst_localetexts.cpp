@@ -51,12 +51,49 @@ private slots:
         QFETCH(QLocale, locale);
         const QString format = vb::shortDateFormat(locale);
         for (const QDate date :
-             {QDate(2026, 12, 6), QDate(2001, 1, 9), QDate(1899, 12, 30), QDate(1000, 10, 10),
-              QDate(9999, 12, 31), QDate(999, 5, 5), QDate(105, 2, 3)}) {
+             {QDate(2026, 12, 6), QDate(2001, 1, 9), QDate(2026, 1, 13), QDate(1899, 12, 30),
+              QDate(1000, 10, 10), QDate(9999, 12, 31), QDate(999, 5, 5), QDate(105, 2, 3)}) {
             const QString text = vb::dateText(date, locale);
             QCOMPARE(text, locale.toString(date, format));
             QCOMPARE(vb::CDate(text, locale), date);
+            QString appended = u"\t"_qs;
+            vb::appendDateText(appended, date, locale);
+            QCOMPARE(appended, u"\t"_qs + text);
         }
+    }
+
+    void datesShapedAsWrittenShouldReadAsGenerally_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        const QLocale us("en_US"), de("de_DE"), sv("sv_SE"), c = QLocale::c();
+        QTest::newRow("en_US as written") << us << "12/6/2026";
+        QTest::newRow("en_US two-digit day and month") << us << "01/02/2026";
+        QTest::newRow("en_US day and month swapped") << us << "13/1/2026";
+        QTest::newRow("en_US no such day") << us << "2/30/2026";
+        QTest::newRow("en_US two-digit year") << us << "1/2/26";
+        QTest::newRow("en_US three-digit day") << us << "1/002/2026";
+        QTest::newRow("en_US five-digit year") << us << "1/2/20260";
+        QTest::newRow("en_US other separator") << us << "1-2-2026";
+        QTest::newRow("en_US trailing separator") << us << "1/2/2026/";
+        QTest::newRow("en_US blank after") << us << "1/2/2026 ";
+        QTest::newRow("en_US time of day") << us << "1/2/2026 10:30";
+        QTest::newRow("de_DE as written") << de << "06.12.2026";
+        QTest::newRow("de_DE one digit") << de << "6.1.2026";
+        QTest::newRow("sv_SE year first") << sv << "2026-12-06";
+        QTest::newRow("sv_SE no such month") << sv << "2026-13-06";
+        QTest::newRow("C locale") << c << "12/06/2026";
+        QTest::newRow("empty") << us << "";
+    }
+    void datesShapedAsWrittenShouldReadAsGenerally()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        // A leading blank keeps a text off the shortcut for texts shaped as dateText writes them.
+        const QString general = u' ' + text;
+        QCOMPARE(vb::IsDate(text, locale), vb::IsDate(general, locale));
+        if (vb::IsDate(text, locale))
+            QCOMPARE(vb::CDate(text, locale), vb::CDate(general, locale));
     }
 
     void currencyTextShouldBeWhatQLocaleWritesAndReadAsGenerally_data() { addLocaleRows(); }
@@ -69,6 +106,9 @@ private slots:
               qint64(-98765432100000000), qint64(900000000000000000)}) {
             const QString text = tavro::formatCurrency(Currency::fromUnits(units), locale);
             QCOMPARE(text, locale.toCurrencyString(Currency::fromUnits(units).toDouble()));
+            QString appended = u"\t"_qs;
+            tavro::appendCurrency(appended, Currency::fromUnits(units), locale);
+            QCOMPARE(appended, u"\t"_qs + text);
             const auto read = tavro::parseCurrency(text, locale);
             const auto general = readGenerally(text, locale);
             QVERIFY2(read.has_value() && general.has_value(), qPrintable(text));
