@@ -96,17 +96,18 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
                            : fields.Item(QString::fromLatin1(kReceiptFields[which])).Value();
         };
         const QChar tab = u'\t';
-        QString row;
-        row.reserve(96);
+        // One buffer for every row of a list: AddItem copies the cells out of it.
+        thread_local QString row;
+        row.truncate(0);
 
         if (const QVariant number = field(0); !number.isNull())
-            row += vb::CStr(number);
+            vb::appendCStr(row, number);
         row += tab;
         if (const QVariant value = field(1); !value.isNull())
-            row += vb::CStr(value);
+            vb::appendCStr(row, value);
         row += tab;
         if (const QVariant value = field(2); !value.isNull())
-            row += formatCurrency(vb::CCur(value));
+            appendCurrency(row, vb::CCur(value));
         row += tab;
         const QVariant confirmation = field(3);
         const QString confirmationText = confirmation.isNull() ? QString() : vb::CStr(confirmation);
