@@ -66,18 +66,6 @@ struct BatchTotals
     QDate latest;
 };
 
-std::optional<BatchTotals> batchTotals(const QSqlDatabase& db, qint64 batch, QString* error)
-{
-    Query q(db, QStringLiteral("SELECT COUNT(*), CAST(COALESCE(SUM(rcpt_amt), 0) AS BIGINT), MAX(rcpt_dt) "
-                               "FROM rcpt WHERE dly_rcpt_nbr = ?"));
-    if (!q.bind(batch).exec() || !q.next()) {
-        *error = q.error();
-        return std::nullopt;
-    }
-    return BatchTotals{toInteger(q.value(0)), toInteger(q.value(1)),
-                       q.isNull(2) ? QDate() : toDate(q.value(2))};
-}
-
 struct AuditEntry
 {
     QString action;
@@ -108,6 +96,65 @@ bool writeAudit(const QSqlDatabase& db, const SessionInfo& session, const AuditE
         return false;
     }
     return true;
+}
+
+void noNumbersFor(Reply& reply, const QString& type)
+{
+    addError(reply, replyerr::BadRequest,
+             QStringLiteral("There are no numbers for the form type \"%1\".").arg(type.left(20)));
+}
+
+// PostgreSQL: the type checked, the number taken from the sequence and recorded as handed out, in
+// one statement. nextval locks nothing, so requests do not wait for one another's commit.
+std::optional<qint64> takeNumberFromSequence(const QSqlDatabase& db, const SessionInfo& session,
+                                             const QString& type, Reply& reply)
+{
+    Query issue(
+        db, QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
+                           "SELECT nextval('form_nbr_seq'), code, CAST(? AS TEXT), CAST(? AS TIMESTAMPTZ) "
+                           "FROM code_table WHERE table_nm = 'FORMTYP' AND code = ? RETURNING form_nbr"));
+    if (!issue.bind(session.userId).bind(QDateTime::currentDateTimeUtc()).bind(type).exec()) {
+        detail::addUnavailable(reply, issue.error());
+        return std::nullopt;
+    }
+    if (!issue.next()) {
+        noNumbersFor(reply, type);
+        return std::nullopt;
+    }
+    const qint64 number = toInteger(issue.value(0));
+    issue.finish();
+    return number;
+}
+
+// SQLite: the number row is locked with the whole store, as every write is; one writer at a time.
+std::optional<qint64> takeNumberFromRow(const QSqlDatabase& db, const SessionInfo& session,
+                                        const QString& type, Reply& reply)
+{
+    Query known(db, QStringLiteral("SELECT 1 FROM code_table WHERE table_nm = 'FORMTYP' AND code = ?"));
+    if (!known.bind(type).exec()) {
+        detail::addUnavailable(reply, known.error());
+        return std::nullopt;
+    }
+    if (!known.next()) {
+        noNumbersFor(reply, type);
+        return std::nullopt;
+    }
+    known.finish();
+    Query next(db, QStringLiteral("UPDATE nbr_sequence SET next_val = next_val + 1 WHERE seq_nm = 'FORM_NBR' "
+                                  "RETURNING next_val - 1"));
+    if (!next.exec() || !next.next()) {
+        detail::addUnavailable(reply, next.error());
+        return std::nullopt;
+    }
+    const qint64 number = toInteger(next.value(0));
+    next.finish();
+    Query issue(db, QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
+                                   "VALUES (?, ?, ?, ?)"));
+    if (!issue.bind(number).bind(type).bind(session.userId).bind(QDateTime::currentDateTimeUtc()).exec()) {
+        detail::addUnavailable(reply, issue.error());
+        return std::nullopt;
+    }
+    return number;
 }
 
 } // namespace
@@ -225,8 +272,16 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
     if (!db || claimRequest(*db, session, request, reply) != Claim::New)
         return reply;
-    Query current(*db, QStringLiteral("SELECT cnfrmtn_nbr FROM dly_rcpt WHERE dly_rcpt_nbr = ?"));
-    if (!current.bind(*batch).exec()) {
+    // Everything the checks below need, in one round trip: the batch, its receipts' totals and
+    // whether the number was handed out and used.
+    Query current(
+        *db, QStringLiteral(
+                 "SELECT d.cnfrmtn_nbr, d.dly_rcpt_dt, d.dly_rcpt_cmmt_txt, d.trp_id, d.trp_dstrct_id, "
+                 "t.n, t.amount, t.latest, f.form_nbr, f.used_by_batch FROM dly_rcpt d "
+                 "CROSS JOIN (SELECT COUNT(*) AS n, CAST(COALESCE(SUM(rcpt_amt), 0) AS BIGINT) AS amount, "
+                 "MAX(rcpt_dt) AS latest FROM rcpt WHERE dly_rcpt_nbr = ?) t "
+                 "LEFT JOIN form_nbr f ON f.form_nbr = ? WHERE d.dly_rcpt_nbr = ?"));
+    if (!current.bind(*batch).bind(formNumber).bind(*batch).exec()) {
         detail::addUnavailable(reply, current.error());
         return reply;
     }
@@ -236,12 +291,20 @@ Reply Service::save(const SessionInfo& session, const Request& request)
         return reply;
     }
     const QVariant currentNumber = current.value(0);
-    const auto totals = batchTotals(*db, *batch, &why);
-    if (!totals) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
-    audit.totals = *totals;
+    // The batch as this change leaves it; what the change does not touch is as read.
+    QList<Value> changed{*batch,
+                         toDate(current.value(1)),
+                         Value(),
+                         Value(),
+                         Value(),
+                         detail::textOrNull(current.value(2)),
+                         detail::textOrNull(current.value(3)),
+                         detail::textOrNull(current.value(4))};
+    audit.totals = BatchTotals{toInteger(current.value(5)), toInteger(current.value(6)),
+                               current.isNull(7) ? QDate() : toDate(current.value(7))};
+    const bool issued = !current.isNull(8);
+    const QVariant usedBy = current.value(9);
+    current.finish();
 
     if (action == u"UPD") {
         if (!currentNumber.isNull()) {
@@ -250,32 +313,28 @@ Reply Service::save(const SessionInfo& session, const Request& request)
                          .arg(batchText, currentNumber.toString()));
             return reply;
         }
-        if (totals->latest.isValid() && audit.date < totals->latest) {
-            addError(reply, replyerr::BadDate,
-                     QStringLiteral(
-                         "The confirmation date, %1, is earlier than the latest receipt of daily receipt "
-                         "%2, dated %3.")
-                         .arg(detail::longDate(audit.date), batchText, detail::longDate(totals->latest)));
+        if (audit.totals.latest.isValid() && audit.date < audit.totals.latest) {
+            addError(
+                reply, replyerr::BadDate,
+                QStringLiteral(
+                    "The confirmation date, %1, is earlier than the latest receipt of daily receipt "
+                    "%2, dated %3.")
+                    .arg(detail::longDate(audit.date), batchText, detail::longDate(audit.totals.latest)));
             return reply;
         }
-        Query issued(*db, QStringLiteral("SELECT used_by_batch FROM form_nbr WHERE form_nbr = ?"));
-        if (!issued.bind(formNumber).exec()) {
-            detail::addUnavailable(reply, issued.error());
-            return reply;
-        }
-        if (!issued.next()) {
+        if (!issued) {
             addError(reply, replyerr::NumberNotIssued,
                      QStringLiteral(
                          "Confirmation number %1 was never handed out. Get a confirmation number first.")
                          .arg(audit.number));
             return reply;
         }
-        if (!issued.isNull(0)) {
+        if (!usedBy.isNull()) {
             addError(
                 reply, replyerr::NumberUsed,
                 QStringLiteral("Confirmation number %1 has already been used for daily receipt %2. Get a new "
                                "confirmation number.")
-                    .arg(audit.number, detail::sevenDigits(toInteger(issued.value(0)))));
+                    .arg(audit.number, detail::sevenDigits(toInteger(usedBy))));
             return reply;
         }
 
@@ -311,6 +370,9 @@ Reply Service::save(const SessionInfo& session, const Request& request)
             detail::addUnavailable(reply, receipts.error());
             return reply;
         }
+        changed[2] = audit.number;
+        changed[3] = audit.date;
+        changed[4] = qint64(session.officerId);
     } else {
         if (currentNumber.isNull()) {
             addError(reply, replyerr::NotConfirmed,
@@ -337,21 +399,15 @@ Reply Service::save(const SessionInfo& session, const Request& request)
             detail::addUnavailable(reply, receipts.error());
             return reply;
         }
+        changed[5] = audit.comment;
     }
 
     if (!writeAudit(*db, session, audit, &why)) {
         detail::addUnavailable(reply, why);
         return reply;
     }
-    Query state(*db, detail::BatchQuery + QStringLiteral("WHERE dly_rcpt_nbr = ?"));
-    if (!state.bind(*batch).exec()) {
-        detail::addUnavailable(reply, state.error());
-        return reply;
-    }
     DataSet batchSet = detail::confirmationSet();
-    if (state.next())
-        detail::appendBatch(batchSet, state);
-    state.finish();
+    batchSet.records.append(changed);
     reply.dataSets.insert(QStringLiteral("CONFIRMATION"), batchSet);
     if (!recordReply(*db, session, request, reply, &why)) {
         reply.dataSets.clear();
@@ -381,37 +437,19 @@ Reply Service::formNumber(const SessionInfo& session, const Request& request)
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
     if (!db || claimRequest(*db, session, request, reply) != Claim::New)
         return reply;
-    Query known(*db, QStringLiteral("SELECT 1 FROM code_table WHERE table_nm = 'FORMTYP' AND code = ?"));
-    if (!known.bind(type).exec()) {
-        detail::addUnavailable(reply, known.error());
+    const auto number = m_database.dialect() == Dialect::Postgres
+                            ? takeNumberFromSequence(*db, session, type, reply)
+                            : takeNumberFromRow(*db, session, type, reply);
+    if (!number)
         return reply;
-    }
-    if (!known.next()) {
-        addError(reply, replyerr::BadRequest,
-                 QStringLiteral("There are no numbers for the form type \"%1\".").arg(type.left(20)));
-        return reply;
-    }
-    Query next(*db,
-               QStringLiteral("UPDATE nbr_sequence SET next_val = next_val + 1 WHERE seq_nm = 'FORM_NBR' "
-                              "RETURNING next_val - 1"));
-    if (!next.exec() || !next.next()) {
-        detail::addUnavailable(reply, next.error());
-        return reply;
-    }
-    const qint64 number = toInteger(next.value(0));
-    next.finish();
-    if (number > LargestFormNumber) {
+    // Past the last number nothing is handed out: the rollback takes back the row written for it (a
+    // PostgreSQL sequence stays past it, and every later request is refused the same way).
+    if (*number > LargestFormNumber) {
         addError(reply, replyerr::Unavailable, QStringLiteral("The confirmation numbers are used up."));
         return reply;
     }
-    Query issue(*db, QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
-                                    "VALUES (?, ?, ?, ?)"));
-    if (!issue.bind(number).bind(type).bind(session.userId).bind(QDateTime::currentDateTimeUtc()).exec()) {
-        detail::addUnavailable(reply, issue.error());
-        return reply;
-    }
     DataSet set = detail::dataSet({{"F", FieldType::Long}});
-    set.records.append(QList<Value>{number});
+    set.records.append(QList<Value>{*number});
     reply.dataSets.insert(QStringLiteral("REQ"), set);
     if (!recordReply(*db, session, request, reply, &why) || !transaction->commit(&why)) {
         reply.dataSets.clear();

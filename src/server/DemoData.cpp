@@ -276,7 +276,11 @@ bool Service::seedDemo(QString* error, HashCost cost)
         day = day.addDays(1);
     }
 
-    Query sequence(*db, QStringLiteral("UPDATE nbr_sequence SET next_val = ? WHERE seq_nm = 'FORM_NBR'"));
+    // The next number to hand out: PostgreSQL takes it from a sequence, SQLite from a row.
+    Query sequence(*db,
+                   m_database.dialect() == Dialect::Postgres
+                       ? QStringLiteral("SELECT setval('form_nbr_seq', ?, false)")
+                       : QStringLiteral("UPDATE nbr_sequence SET next_val = ? WHERE seq_nm = 'FORM_NBR'"));
     if (!sequence.bind(formNumber).exec())
         return fail(error, sequence.error());
     if (!transaction.commit(error))

@@ -13,13 +13,16 @@ namespace {
 
 // What the service does to each table; everything not named here it may not touch.
 const std::pair<const char*, const char*> Grants[] = {
-    {"schema_version, code_table, officer, app_user, acct_rcvbl, rcvbl_aplctn, fund", "SELECT"},
-    {"dly_rcpt, rcpt, nbr_sequence", "SELECT, UPDATE"},
+    {"schema_version, code_table, officer, app_user, acct_rcvbl, rcvbl_aplctn, fund, nbr_sequence", "SELECT"},
+    {"dly_rcpt, rcpt", "SELECT, UPDATE"},
     {"form_nbr", "SELECT, INSERT, UPDATE"},
     {"cnfrmtn_audit", "SELECT, INSERT"},
     {"session_revocation", "SELECT, INSERT, DELETE"},
     {"user_session, request_reply, login_failure", "SELECT, INSERT, UPDATE, DELETE"},
 };
+
+// Sequences the service takes numbers from (nextval needs USAGE; identity columns need nothing).
+const char* const Sequences = "form_nbr_seq";
 
 } // namespace
 
@@ -56,7 +59,9 @@ bool grantServiceRole(const Database& database, const QString& role, QString* er
     if (!exists)
         statements << QStringLiteral("CREATE ROLE %1 LOGIN").arg(quoted);
     statements << QStringLiteral("REVOKE ALL ON ALL TABLES IN SCHEMA public FROM %1").arg(quoted)
-               << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(quoted);
+               << QStringLiteral("REVOKE ALL ON ALL SEQUENCES IN SCHEMA public FROM %1").arg(quoted)
+               << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(quoted)
+               << QStringLiteral("GRANT USAGE ON SEQUENCE %1 TO %2").arg(QLatin1String(Sequences), quoted);
     for (const auto& [tables, privileges] : Grants)
         statements << QStringLiteral("GRANT %1 ON %2 TO %3")
                           .arg(QLatin1String(privileges), QLatin1String(tables), quoted);

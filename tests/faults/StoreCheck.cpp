@@ -86,7 +86,7 @@ void checkIntegrity(Checker& check, server::Dialect dialect, StoreReport& report
     report.integrity = u"amcheck: %1 indexes and every table checked"_s.arg(indexes);
 }
 
-void checkBatches(Checker& check)
+void checkBatches(Checker& check, server::Dialect dialect)
 {
     check.none(u"SELECT DISTINCT r.dly_rcpt_nbr FROM rcpt r JOIN dly_rcpt d ON d.dly_rcpt_nbr = "
                "r.dly_rcpt_nbr WHERE COALESCE(r.cnfrmtn_nbr, '') <> COALESCE(d.cnfrmtn_nbr, '')"_s,
@@ -105,8 +105,12 @@ void checkBatches(Checker& check)
                "WHERE a.action = 'UPD' AND (f.used_by_batch IS NULL "
                "OR f.used_by_batch <> a.dly_rcpt_nbr)"_s,
                u"confirmation number %1 was not handed out, or is not marked used by its batch"_s);
-    check.none(u"SELECT MAX(f.form_nbr) FROM form_nbr f, nbr_sequence s "
-               "WHERE s.seq_nm = 'FORM_NBR' HAVING MAX(f.form_nbr) >= MAX(s.next_val)"_s,
+    // PostgreSQL hands numbers out from a sequence, SQLite from a row of nbr_sequence.
+    const QString next =
+        dialect == server::Dialect::Postgres
+            ? u"SELECT last_value + CASE WHEN is_called THEN 1 ELSE 0 END FROM form_nbr_seq"_s
+            : u"SELECT next_val FROM nbr_sequence WHERE seq_nm = 'FORM_NBR'"_s;
+    check.none(u"SELECT MAX(form_nbr) FROM form_nbr HAVING MAX(form_nbr) >= ("_s + next + u")"_s,
                u"form number %1 is not below the sequence's next number"_s);
     check.none(u"SELECT a.audit_id FROM cnfrmtn_audit a WHERE a.rcpt_count <> "
                "(SELECT COUNT(*) FROM rcpt r WHERE r.dly_rcpt_nbr = a.dly_rcpt_nbr) "
@@ -198,7 +202,7 @@ StoreReport checkStore(const QSqlDatabase& db, server::Dialect dialect, const QL
     StoreReport report;
     Checker check{db, report};
     checkIntegrity(check, dialect, report);
-    checkBatches(check);
+    checkBatches(check, dialect);
     checkJournal(check, journal, firstBatch, lastBatch, report);
     return report;
 }

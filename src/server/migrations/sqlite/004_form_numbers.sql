@@ -1,0 +1,2 @@
+-- Nothing changes here: SQLite has one writer at a time, so form numbers stay in the nbr_sequence
+-- row. PostgreSQL takes them from a sequence from this version on.
