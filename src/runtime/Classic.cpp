@@ -282,6 +282,22 @@ char16_t* writeNumber(char16_t* out, int value, int width)
     return out;
 }
 
+// The proleptic Gregorian day, month and year of a Julian day (H. Hinnant's days-to-civil),
+// without QDate::getDate's general calendar machinery; years before 1 come out astronomically
+// numbered (0 for 1 BC), which the callers' year range excludes.
+void civilOfJulianDay(qint64 julianDay, int* year, int* month, int* day)
+{
+    const qint64 z = julianDay - 2440588 + 719468; // days since 0000-03-01
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(z - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153; // March is 0
+    *day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    *month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    *year = static_cast<int>(qint64(yearOfEra) + era * 400 + (*month <= 2 ? 1 : 0));
+}
+
 // Appends the date in a plain format (see isPlainFormat), as QLocale writes it for years
 // 1000-9999.
 void appendPlainDate(QString& text, int year, int month, int day, const std::vector<PlainPiece>& pieces)
@@ -763,7 +779,7 @@ void appendDateText(QString& text, QDate date, const QLocale& locale)
     const DateLocale& info = dateLocale(locale);
     if (info.plainFormat) {
         int year = 0, month = 0, day = 0;
-        date.getDate(&year, &month, &day);
+        civilOfJulianDay(date.toJulianDay(), &year, &month, &day);
         if (year >= 1000 && year <= 9999)
             return appendPlainDate(text, year, month, day, info.pieces);
     }
@@ -819,6 +835,8 @@ QString CStr(const QVariant& value)
 {
     if (value.isNull())
         raiseError(err::InvalidUseOfNull);
+    if (value.typeId() == QMetaType::QString) // the most common by far: cells and fields of text
+        return value.toString();
     if (value.metaType() == QMetaType::fromType<Currency>())
         return value.value<Currency>().toPlainText();
     if (isWholeNumberType(value))
@@ -854,15 +872,15 @@ QString CStr(const QVariant& value)
     }
 }
 
-void appendCStr(QString& text, const QVariant& value)
+void appendCStr(QString& text, const QVariant& value, const QLocale& locale)
 {
     switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
     case QMetaType::QString:
-        text += value.toString();
+        text += *static_cast<const QString*>(value.constData()); // no copy of its own
         return;
     case QMetaType::QDate:
         if (value.toDate().isValid())
-            return appendDateText(text, value.toDate());
+            return appendDateText(text, value.toDate(), locale);
         break;
     default:
         break;

@@ -49,6 +49,11 @@ FieldType Field::Type() const
 
 QVariant Field::Value() const
 {
+    return valueRef();
+}
+
+const QVariant& Field::valueRef() const
+{
     if (m_index < 0)
         raiseError(err::ItemNotFound);
     return m_owner->m_records.at(m_owner->m_order.at(m_owner->requireCurrent())).at(m_index);

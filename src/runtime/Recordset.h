@@ -37,8 +37,11 @@ public:
     QString Name() const;
     FieldType Type() const;
     QVariant Value() const;
+    /// Value() without a copy, for reading thousands of records: valid until the record set
+    /// moves or changes.
+    const QVariant& valueRef() const;
     void setValue(const QVariant& value);
-    bool isNull() const { return Value().isNull(); }
+    bool isNull() const { return valueRef().isNull(); }
 
 private:
     Recordset* m_owner;

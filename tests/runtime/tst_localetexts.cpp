@@ -51,8 +51,9 @@ private slots:
         QFETCH(QLocale, locale);
         const QString format = vb::shortDateFormat(locale);
         for (const QDate date :
-             {QDate(2026, 12, 6), QDate(2001, 1, 9), QDate(2026, 1, 13), QDate(1899, 12, 30),
-              QDate(1000, 10, 10), QDate(9999, 12, 31), QDate(999, 5, 5), QDate(105, 2, 3)}) {
+             {QDate(2026, 12, 6), QDate(2001, 1, 9), QDate(2026, 1, 13), QDate(2000, 2, 29),
+              QDate(2100, 3, 1), QDate(1600, 2, 29), QDate(1899, 12, 30), QDate(1000, 10, 10),
+              QDate(9999, 12, 31), QDate(999, 5, 5), QDate(105, 2, 3)}) {
             const QString text = vb::dateText(date, locale);
             QCOMPARE(text, locale.toString(date, format));
             QCOMPARE(vb::CDate(text, locale), date);

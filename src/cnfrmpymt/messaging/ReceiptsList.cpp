@@ -89,27 +89,29 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         thread_local ReceiptFieldPositions positions;
         const std::array<int, 6>& position = positions.of(lRsRecordset.Recordset());
         FieldsCollection fields = lRsRecordset.Fields();
-        const auto field = [&](std::size_t which) {
+        // The values are read in place: nothing changes the record set while its row is written.
+        const auto field = [&](std::size_t which) -> const QVariant& {
             const int at = position[which];
             // A field the set does not have raises as a lookup by name does.
-            return at >= 0 ? fields.Item(at).Value()
-                           : fields.Item(QString::fromLatin1(kReceiptFields[which])).Value();
+            return at >= 0 ? fields.Item(at).valueRef()
+                           : fields.Item(QString::fromLatin1(kReceiptFields[which])).valueRef();
         };
         const QChar tab = u'\t';
+        const QLocale locale = QLocale::system(); // asked once per row, not once per conversion
         // One buffer for every row of a list: AddItem copies the cells out of it.
         thread_local QString row;
         row.truncate(0);
 
-        if (const QVariant number = field(0); !number.isNull())
-            vb::appendCStr(row, number);
+        if (const QVariant& number = field(0); !number.isNull())
+            vb::appendCStr(row, number, locale);
         row += tab;
-        if (const QVariant value = field(1); !value.isNull())
-            vb::appendCStr(row, value);
+        if (const QVariant& value = field(1); !value.isNull())
+            vb::appendCStr(row, value, locale);
         row += tab;
-        if (const QVariant value = field(2); !value.isNull())
-            appendCurrency(row, vb::CCur(value));
+        if (const QVariant& value = field(2); !value.isNull())
+            appendCurrency(row, vb::CCur(value, locale), locale);
         row += tab;
-        const QVariant confirmation = field(3);
+        const QVariant& confirmation = field(3);
         const QString confirmationText = confirmation.isNull() ? QString() : vb::CStr(confirmation);
         row += confirmationText;
         row += tab;
@@ -131,6 +133,7 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
     runProcedure(QStringLiteral("TAVRO_CnfrmPymt.CalculateGridTotals"), [&] {
         Currency total;
         QDate latest = vb::dateValueZero();
+        const QLocale locale = QLocale::system(); // asked once, not three times per row
         SSOleDBGrid& grid = *mSdgCnfrmPymt;
         const int rows = grid.Rows();
         if (rows >= 1) {
@@ -141,10 +144,11 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
                 const int index = grid.AddItemRowIndex(grid.Bookmark());
                 if (index > rows - 1)
                     break;
-                if (const std::optional<Currency> value = parseCurrency(vb::CStr(amountColumn.Value())))
+                if (const std::optional<Currency> value =
+                        parseCurrency(vb::CStr(amountColumn.Value()), locale))
                     total += *value;
-                if (const QVariant date = dateColumn.Value(); vb::IsDate(date)) {
-                    const QDate receiptDate = vb::CDate(date);
+                if (const QVariant date = dateColumn.Value(); vb::IsDate(date, locale)) {
+                    const QDate receiptDate = vb::CDate(date, locale);
                     if (receiptDate > latest)
                         latest = receiptDate;
                 }
@@ -155,7 +159,7 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
         }
         grid.MoveFirst();
 
-        mLblCnfrmPymt[2]->setCaption(formatCurrency(total));
+        mLblCnfrmPymt[2]->setCaption(formatCurrency(total, locale));
         const QDate today = QDate::currentDate();
         dtpConfimDate->setMaxDate(today);
         dtpConfimDate->setValue(today);
