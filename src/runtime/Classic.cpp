@@ -453,16 +453,17 @@ std::optional<QDate> readDatePart(QStringView text, const QLocale& locale)
 }
 
 // A text shaped exactly as appendPlainDate writes it (days and months of one or two digits, a
-// year of four), read piece by piece; nullopt for any other text and for a day that does not
-// exist, which are left to the general reader.
-std::optional<QDate> readPlainDate(QStringView text, const std::vector<PlainPiece>& pieces)
+// year of four), read piece by piece; an invalid date for any other text and for a day that
+// does not exist, which are left to the general reader. (A plain QDate rather than an optional
+// one: copies of optionals through the stack stalled the processor on this path.)
+QDate readPlainDate(QStringView text, const std::vector<PlainPiece>& pieces)
 {
     int values[3] = {0, 0, 0}; // day, month, year
     qsizetype i = 0;
     for (const PlainPiece& piece : pieces) {
         if (!piece.part) {
             if (i >= text.size() || text[i].unicode() != piece.literal)
-                return std::nullopt;
+                return {};
             ++i;
             continue;
         }
@@ -474,12 +475,12 @@ std::optional<QDate> readPlainDate(QStringView text, const std::vector<PlainPiec
             value = value * 10 + (text[i++].unicode() - u'0');
         const qsizetype digits = i - start;
         if (digits == 0 || (*piece.part == Part::Year && digits != 4))
-            return std::nullopt;
+            return {};
         values[static_cast<int>(*piece.part)] = value;
     }
-    if (i != text.size())
-        return std::nullopt;
-    return makeDate(values[2], values[1], values[0]);
+    if (i != text.size() || values[2] < 100) // as makeDate
+        return {};
+    return QDate(values[2], values[1], values[0]);
 }
 
 std::optional<QDate> readDateUncached(const QString& input, const QLocale& locale)
@@ -518,25 +519,26 @@ std::optional<QDate> readDateUncached(const QString& input, const QLocale& local
 
 // IsDate and CDate of the same text follow each other (a check, then the conversion): the
 // last text read is remembered with its date. Most texts read are dates that dateText wrote,
-// thousands at a time (a list's dates); those are read piece by piece.
-std::optional<QDate> readDate(const QString& input, const QLocale& locale)
+// thousands at a time (a list's dates); those are read piece by piece. An invalid date: the
+// text is no date.
+QDate readDate(const QString& input, const QLocale& locale)
 {
     struct Last
     {
         QString text;
         QLocale locale;
-        std::optional<QDate> date;
+        QDate date;
         bool valid = false;
     };
     thread_local Last last;
     if (last.valid && last.text == input && last.locale == locale)
         return last.date;
     const DateLocale& info = dateLocale(locale);
-    std::optional<QDate> date;
+    QDate date;
     if (info.piecewiseReadable)
         date = readPlainDate(input, info.pieces);
-    if (!date)
-        date = readDateUncached(input, locale);
+    if (!date.isValid())
+        date = readDateUncached(input, locale).value_or(QDate());
     last.date = date;
     last.text = input;
     last.locale = locale;
@@ -796,7 +798,7 @@ bool IsDate(const QVariant& value, const QLocale& locale)
     case QMetaType::QDateTime:
         return value.toDateTime().isValid();
     case QMetaType::QString:
-        return readDate(value.toString(), locale).has_value();
+        return readDate(value.toString(), locale).isValid();
     default:
         return false;
     }
@@ -816,8 +818,8 @@ QDate CDate(const QVariant& value, const QLocale& locale)
             return value.toDateTime().date();
         break;
     case QMetaType::QString:
-        if (const auto date = readDate(value.toString(), locale))
-            return *date;
+        if (const QDate date = readDate(value.toString(), locale); date.isValid())
+            return date;
         break;
     case QMetaType::Bool:
         return fromDateValue(value.toBool() ? -1 : 0);
