@@ -98,6 +98,129 @@ bool writeAudit(const QSqlDatabase& db, const SessionInfo& session, const AuditE
     return true;
 }
 
+// What a change reads before it writes: the batch, its receipts' totals and the state of the
+// confirmation number it names. Binds the batch, the number, the batch.
+const QString BatchStateQuery = QStringLiteral(
+    "SELECT d.cnfrmtn_nbr, d.dly_rcpt_dt, d.dly_rcpt_cmmt_txt, d.trp_id, d.trp_dstrct_id, t.n, t.amount, "
+    "t.latest, f.form_nbr, f.used_by_batch FROM dly_rcpt d CROSS JOIN (SELECT COUNT(*) AS n, "
+    "CAST(COALESCE(SUM(rcpt_amt), 0) AS BIGINT) AS amount, MAX(rcpt_dt) AS latest FROM rcpt "
+    "WHERE dly_rcpt_nbr = ?) t LEFT JOIN form_nbr f ON f.form_nbr = ? WHERE d.dly_rcpt_nbr = ?");
+
+// A confirmation on PostgreSQL in one round trip: the state as above, read from the statement's
+// snapshot, and every write, each UPDATE re-checking what it changes; then the state and how many
+// rows the batch's and the number's UPDATE changed. When the checks on what was read refuse the
+// confirmation, the rollback takes back whatever was written. Binds as above, then the number's
+// text, the date, the officer, the batch, the number, the user, TRP, district and time of the audit.
+const QString ConfirmAtOnce =
+    QStringLiteral("WITH state AS (") + BatchStateQuery +
+    QStringLiteral(
+        "), confirmed AS (UPDATE dly_rcpt SET cnfrmtn_nbr = CAST(? AS TEXT), cnfrmtn_dt = CAST(? AS DATE), "
+        "cnfrmtn_ofcr_id = CAST(? AS INTEGER) WHERE dly_rcpt_nbr = CAST(? AS BIGINT) AND cnfrmtn_nbr IS NULL "
+        "RETURNING dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cnfrmtn_ofcr_id), "
+        "used AS (UPDATE form_nbr f SET used_by_batch = c.dly_rcpt_nbr FROM confirmed c "
+        "WHERE f.form_nbr = CAST(? AS BIGINT) AND f.used_by_batch IS NULL RETURNING f.form_nbr), "
+        "marked AS (UPDATE rcpt r SET cnfrmtn_nbr = c.cnfrmtn_nbr FROM confirmed c, used u "
+        "WHERE r.dly_rcpt_nbr = c.dly_rcpt_nbr), "
+        "audited AS (INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, "
+        "recorded_at, dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) "
+        "SELECT 'UPD', CAST(? AS TEXT), c.cnfrmtn_ofcr_id, CAST(? AS TEXT), CAST(? AS TEXT), "
+        "CAST(? AS TIMESTAMPTZ), c.dly_rcpt_nbr, c.cnfrmtn_nbr, c.cnfrmtn_dt, NULL, s.n, s.amount "
+        "FROM confirmed c, used u, state s) "
+        "SELECT s.*, (SELECT COUNT(*) FROM confirmed), (SELECT COUNT(*) FROM used) FROM state s");
+
+struct BatchState
+{
+    QVariant number;  // the batch's confirmation number, or null
+    QList<Value> row; // the batch's record of a reply, as read
+    BatchTotals totals;
+    bool issued = false; // the number the change names was handed out ...
+    QVariant usedBy;     // ... and used for this batch, or null
+
+    BatchState(qint64 batch, const Query& q)
+        : number(q.value(0)),
+          // The confirmation's number, date and officer are what the change sets.
+          row{batch,
+              toDate(q.value(1)),
+              Value(),
+              Value(),
+              Value(),
+              detail::textOrNull(q.value(2)),
+              detail::textOrNull(q.value(3)),
+              detail::textOrNull(q.value(4))},
+          totals{toInteger(q.value(5)), toInteger(q.value(6)), q.isNull(7) ? QDate() : toDate(q.value(7))},
+          issued(!q.isNull(8)), usedBy(q.value(9))
+    {
+    }
+};
+
+// Whether what was read refuses the confirmation of \a audit (then \a reply says why).
+bool refusesConfirmation(Reply& reply, const BatchState& state, const AuditEntry& audit,
+                         const QString& batchText)
+{
+    if (!state.number.isNull()) {
+        addError(reply, replyerr::AlreadyConfirmed,
+                 QStringLiteral("Daily receipt %1 is already confirmed (confirmation number %2).")
+                     .arg(batchText, state.number.toString()));
+        return true;
+    }
+    if (state.totals.latest.isValid() && audit.date < state.totals.latest) {
+        addError(
+            reply, replyerr::BadDate,
+            QStringLiteral("The confirmation date, %1, is earlier than the latest receipt of daily receipt "
+                           "%2, dated %3.")
+                .arg(detail::longDate(audit.date), batchText, detail::longDate(state.totals.latest)));
+        return true;
+    }
+    if (!state.issued) {
+        addError(
+            reply, replyerr::NumberNotIssued,
+            QStringLiteral("Confirmation number %1 was never handed out. Get a confirmation number first.")
+                .arg(audit.number));
+        return true;
+    }
+    if (!state.usedBy.isNull()) {
+        addError(
+            reply, replyerr::NumberUsed,
+            QStringLiteral("Confirmation number %1 has already been used for daily receipt %2. Get a new "
+                           "confirmation number.")
+                .arg(audit.number, detail::sevenDigits(toInteger(state.usedBy))));
+        return true;
+    }
+    return false;
+}
+
+// A confirmation's writes one statement each; how many rows the batch's and the number's UPDATE
+// changed (a later one runs only when the one before changed its row).
+bool confirmApart(const QSqlDatabase& db, const SessionInfo& session, const AuditEntry& audit,
+                  qint64 formNumber, int* confirmed, int* used, QString* error)
+{
+    Query confirm(db,
+                  QStringLiteral("UPDATE dly_rcpt SET cnfrmtn_nbr = ?, cnfrmtn_dt = ?, cnfrmtn_ofcr_id = ? "
+                                 "WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr IS NULL"));
+    if (!confirm.bind(audit.number).bind(audit.date).bind(session.officerId).bind(audit.batch).exec()) {
+        *error = confirm.error();
+        return false;
+    }
+    *confirmed = confirm.affected();
+    if (*confirmed != 1)
+        return true;
+    Query use(db, QStringLiteral(
+                      "UPDATE form_nbr SET used_by_batch = ? WHERE form_nbr = ? AND used_by_batch IS NULL"));
+    if (!use.bind(audit.batch).bind(formNumber).exec()) {
+        *error = use.error();
+        return false;
+    }
+    *used = use.affected();
+    if (*used != 1)
+        return true;
+    Query receipts(db, QStringLiteral("UPDATE rcpt SET cnfrmtn_nbr = ? WHERE dly_rcpt_nbr = ?"));
+    if (!receipts.bind(audit.number).bind(audit.batch).exec()) {
+        *error = receipts.error();
+        return false;
+    }
+    return writeAudit(db, session, audit, error);
+}
+
 void noNumbersFor(Reply& reply, const QString& type)
 {
     addError(reply, replyerr::BadRequest,
@@ -272,115 +395,63 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
     if (!db || claimRequest(*db, session, request, reply) != Claim::New)
         return reply;
-    // Everything the checks below need, in one round trip: the batch, its receipts' totals and
-    // whether the number was handed out and used.
-    Query current(
-        *db, QStringLiteral(
-                 "SELECT d.cnfrmtn_nbr, d.dly_rcpt_dt, d.dly_rcpt_cmmt_txt, d.trp_id, d.trp_dstrct_id, "
-                 "t.n, t.amount, t.latest, f.form_nbr, f.used_by_batch FROM dly_rcpt d "
-                 "CROSS JOIN (SELECT COUNT(*) AS n, CAST(COALESCE(SUM(rcpt_amt), 0) AS BIGINT) AS amount, "
-                 "MAX(rcpt_dt) AS latest FROM rcpt WHERE dly_rcpt_nbr = ?) t "
-                 "LEFT JOIN form_nbr f ON f.form_nbr = ? WHERE d.dly_rcpt_nbr = ?"));
-    if (!current.bind(*batch).bind(formNumber).bind(*batch).exec()) {
-        detail::addUnavailable(reply, current.error());
+    const bool atOnce = action == u"UPD" && m_database.dialect() == Dialect::Postgres;
+    Query read(*db, atOnce ? ConfirmAtOnce : BatchStateQuery);
+    read.bind(*batch).bind(formNumber).bind(*batch);
+    if (atOnce) {
+        read.bind(audit.number).bind(audit.date).bind(session.officerId).bind(*batch).bind(formNumber);
+        read.bind(session.userId)
+            .bind(session.trpId)
+            .bind(session.trpDstrctId)
+            .bind(QDateTime::currentDateTimeUtc());
+    }
+    if (!read.exec()) {
+        detail::addUnavailable(reply, read.error());
         return reply;
     }
-    if (!current.next()) {
+    if (!read.next()) {
         addError(reply, replyerr::NotFound,
                  QStringLiteral("Daily receipt %1 does not exist.").arg(batchText));
         return reply;
     }
-    const QVariant currentNumber = current.value(0);
-    // The batch as this change leaves it; what the change does not touch is as read.
-    QList<Value> changed{*batch,
-                         toDate(current.value(1)),
-                         Value(),
-                         Value(),
-                         Value(),
-                         detail::textOrNull(current.value(2)),
-                         detail::textOrNull(current.value(3)),
-                         detail::textOrNull(current.value(4))};
-    audit.totals = BatchTotals{toInteger(current.value(5)), toInteger(current.value(6)),
-                               current.isNull(7) ? QDate() : toDate(current.value(7))};
-    const bool issued = !current.isNull(8);
-    const QVariant usedBy = current.value(9);
-    current.finish();
+    BatchState state(*batch, read);
+    int confirmed = atOnce ? int(toInteger(read.value(10))) : 0;
+    int used = atOnce ? int(toInteger(read.value(11))) : 0;
+    read.finish();
+    audit.totals = state.totals;
+    QList<Value>& changed = state.row; // the batch as this change leaves it
 
     if (action == u"UPD") {
-        if (!currentNumber.isNull()) {
-            addError(reply, replyerr::AlreadyConfirmed,
-                     QStringLiteral("Daily receipt %1 is already confirmed (confirmation number %2).")
-                         .arg(batchText, currentNumber.toString()));
+        if (refusesConfirmation(reply, state, audit, batchText))
+            return reply;
+        if (!atOnce && !confirmApart(*db, session, audit, formNumber, &confirmed, &used, &why)) {
+            detail::addUnavailable(reply, why);
             return reply;
         }
-        if (audit.totals.latest.isValid() && audit.date < audit.totals.latest) {
-            addError(
-                reply, replyerr::BadDate,
-                QStringLiteral(
-                    "The confirmation date, %1, is earlier than the latest receipt of daily receipt "
-                    "%2, dated %3.")
-                    .arg(detail::longDate(audit.date), batchText, detail::longDate(audit.totals.latest)));
-            return reply;
-        }
-        if (!issued) {
-            addError(reply, replyerr::NumberNotIssued,
-                     QStringLiteral(
-                         "Confirmation number %1 was never handed out. Get a confirmation number first.")
-                         .arg(audit.number));
-            return reply;
-        }
-        if (!usedBy.isNull()) {
-            addError(
-                reply, replyerr::NumberUsed,
-                QStringLiteral("Confirmation number %1 has already been used for daily receipt %2. Get a new "
-                               "confirmation number.")
-                    .arg(audit.number, detail::sevenDigits(toInteger(usedBy))));
-            return reply;
-        }
-
-        Query confirm(
-            *db, QStringLiteral("UPDATE dly_rcpt SET cnfrmtn_nbr = ?, cnfrmtn_dt = ?, cnfrmtn_ofcr_id = ? "
-                                "WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr IS NULL"));
-        if (!confirm.bind(audit.number).bind(audit.date).bind(session.officerId).bind(*batch).exec()) {
-            detail::addUnavailable(reply, confirm.error());
-            return reply;
-        }
-        if (confirm.affected() != 1) {
+        if (confirmed != 1) {
             addError(reply, replyerr::Conflict,
                      QStringLiteral("Daily receipt %1 was confirmed by someone else a moment ago.")
                          .arg(batchText));
             return reply;
         }
-        Query use(*db,
-                  QStringLiteral(
-                      "UPDATE form_nbr SET used_by_batch = ? WHERE form_nbr = ? AND used_by_batch IS NULL"));
-        if (!use.bind(*batch).bind(formNumber).exec()) {
-            detail::addUnavailable(reply, use.error());
-            return reply;
-        }
-        if (use.affected() != 1) {
+        if (used != 1) {
             addError(reply, replyerr::NumberUsed,
                      QStringLiteral("Confirmation number %1 was used by someone else a moment ago. Get a new "
                                     "confirmation number.")
                          .arg(audit.number));
             return reply;
         }
-        Query receipts(*db, QStringLiteral("UPDATE rcpt SET cnfrmtn_nbr = ? WHERE dly_rcpt_nbr = ?"));
-        if (!receipts.bind(audit.number).bind(*batch).exec()) {
-            detail::addUnavailable(reply, receipts.error());
-            return reply;
-        }
         changed[2] = audit.number;
         changed[3] = audit.date;
         changed[4] = qint64(session.officerId);
     } else {
-        if (currentNumber.isNull()) {
+        if (state.number.isNull()) {
             addError(reply, replyerr::NotConfirmed,
                      QStringLiteral("Daily receipt %1 is not confirmed, so it cannot be unconfirmed.")
                          .arg(batchText));
             return reply;
         }
-        audit.number = currentNumber.toString();
+        audit.number = state.number.toString();
         Query unconfirm(*db, QStringLiteral("UPDATE dly_rcpt SET cnfrmtn_nbr = NULL, cnfrmtn_dt = NULL, "
                                             "cnfrmtn_ofcr_id = NULL, dly_rcpt_cmmt_txt = ? "
                                             "WHERE dly_rcpt_nbr = ? AND cnfrmtn_nbr = ?"));
@@ -399,13 +470,13 @@ Reply Service::save(const SessionInfo& session, const Request& request)
             detail::addUnavailable(reply, receipts.error());
             return reply;
         }
+        if (!writeAudit(*db, session, audit, &why)) {
+            detail::addUnavailable(reply, why);
+            return reply;
+        }
         changed[5] = audit.comment;
     }
 
-    if (!writeAudit(*db, session, audit, &why)) {
-        detail::addUnavailable(reply, why);
-        return reply;
-    }
     DataSet batchSet = detail::confirmationSet();
     batchSet.records.append(changed);
     reply.dataSets.insert(QStringLiteral("CONFIRMATION"), batchSet);

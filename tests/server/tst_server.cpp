@@ -409,6 +409,53 @@ private slots:
         }
     }
 
+    // Saves racing for one number: exactly one wins, the others are refused and change nothing.
+    void savesRacingForANumberShouldLetOneWin_data()
+    {
+        QTest::addColumn<bool>("oneBatch"); // all for one batch, or each for a batch of its own
+        QTest::addColumn<QStringList>("refusals");
+        QTest::newRow("eight batches") << false << QStringList{replyerr::NumberUsed};
+        QTest::newRow("one batch") << true << QStringList{replyerr::AlreadyConfirmed, replyerr::Conflict};
+    }
+    void savesRacingForANumberShouldLetOneWin()
+    {
+        QFETCH(bool, oneBatch);
+        QFETCH(QStringList, refusals);
+        std::vector<std::unique_ptr<Client>> clients(8);
+        std::ranges::generate(clients, [this] { return signedIn(); });
+        QVERIFY(std::ranges::all_of(clients, [](const auto& client) { return client != nullptr; }));
+        const QStringList open =
+            sql("SELECT dly_rcpt_nbr FROM dly_rcpt WHERE cnfrmtn_nbr IS NULL ORDER BY 1");
+        QVERIFY(open.size() >= 8);
+        for (int round = 0; round < 20; ++round) {
+            const QString number = takeNumber(*clients[0]).rightJustified(7, u'0');
+            for (int i = 0; i < 8; ++i)
+                clients[i]->send(confirm(open[oneBatch ? 0 : i].toLongLong(), number, QDate::currentDate()));
+            int winner = -1;
+            for (int i = 0; i < 8; ++i) {
+                const QString code = errorCode(clients[i]->next());
+                QVERIFY2(code.isEmpty() || refusals.contains(code), qPrintable(code));
+                if (code.isEmpty()) {
+                    QCOMPARE(winner, -1);
+                    winner = i;
+                }
+            }
+            QVERIFY(winner >= 0);
+            const qint64 batch = open[oneBatch ? 0 : winner].toLongLong();
+            QCOMPARE(
+                sqlNumber("SELECT used_by_batch FROM form_nbr WHERE form_nbr = ?", {number.toLongLong()}),
+                batch);
+            QCOMPARE(sql("SELECT dly_rcpt_nbr FROM dly_rcpt WHERE cnfrmtn_nbr = ?", {number}),
+                     QStringList{QString::number(batch)});
+            QCOMPARE(sqlNumber("SELECT COUNT(*) FROM rcpt WHERE cnfrmtn_nbr = ?", {number}),
+                     sqlNumber("SELECT COUNT(*) FROM rcpt WHERE dly_rcpt_nbr = ?", {batch}));
+            QCOMPARE(sqlNumber("SELECT COUNT(*) FROM cnfrmtn_audit WHERE cnfrmtn_nbr = ?", {number}),
+                     qint64(1));
+            const auto undone = as<Reply>(clients[winner]->exchange(unconfirm(batch, "Recount")));
+            QVERIFY(undone && undone->errors.isEmpty());
+        }
+    }
+
     // The last number is handed out; the one after it is refused and leaves nothing behind.
     void numbersShouldEndAtTheLargest()
     {
