@@ -1,8 +1,5 @@
-#include "controls/Adodc.h"
 #include "controls/SSOleDBGrid.h"
 #include "runtime/ClassicError.h"
-#include "runtime/Currency.h"
-#include "runtime/CurrencyFormat.h"
 
 #include <QTableView>
 #include <QTest>
@@ -186,47 +183,6 @@ private slots:
         QCOMPARE(seen, (toggles ? Ticks{{1, true}, {1, false}}.first(clicks) : Ticks()));
         QCOMPARE(shownRow(grid, 1), toggles && clicks == 1 ? u"1002|$250.00|[x]"_qs : u"1002|$250.00|[ ]"_qs);
         QCOMPARE(shownRow(grid, 0) + shownRow(grid, 2), QStringLiteral("1001|$100.00|[ ]1003|$0.50|[ ]"));
-    }
-
-    void boundRowsShouldShowWhatRowLoadedWrote()
-    {
-        SSOleDBGrid grid;
-        Adodc data;
-        grid.addColumn("FUND_TYP_CD", "Payment Type").setDataField("FUND_TYP_CD");
-        grid.addColumn("FUND_RFRNC_NBR", "Check #").setDataField("FUND_RFRNC_NBR");
-        SSColumn& amount = grid.addColumn("FUND_AMT", "Payment Amount");
-        amount.setDataField("FUND_AMT");
-        amount.setNumberFormat("CURRENCY");
-        grid.addColumn("FUND_EXPR", "Expiration Date"); // not bound
-
-        QStringList seenBeforeRewrite;
-        connect(&grid, &SSOleDBGrid::RowLoaded, this, [&](const QVariant& bookmark) {
-            QCOMPARE(grid.Bookmark(), bookmark);
-            seenBeforeRewrite << currentRow(grid);
-            const QString type = grid.Columns("FUND_TYP_CD").Text();
-            grid.Columns("FUND_EXPR").setText(type == "R" ? "12/2006" : "N/A");
-            if (type == "C")
-                grid.Columns("FUND_RFRNC_NBR").setText("N/A");
-            grid.Columns("FUND_TYP_CD").setText(type == "K" ? "Check" : type == "C" ? "Cash" : "Other");
-        });
-        auto rs = std::make_shared<Recordset>();
-        rs->appendField("FUND_TYP_CD", FieldType::Text);
-        rs->appendField("FUND_RFRNC_NBR", FieldType::Text);
-        rs->appendField("FUND_AMT", FieldType::Currency);
-        rs->appendRecord({QString("K"), QString("1001"), QVariant::fromValue(Currency::fromUnits(1005000))});
-        rs->appendRecord({QString("C"), QVariant(), QVariant::fromValue(Currency::fromUnits(-25000))});
-        rs->appendRecord({QString("R"), QString("77"), QVariant()});
-        data.setRecordset(rs);
-        grid.setDataSource(&data);
-
-        const QString k = formatCurrency(Currency::fromUnits(1005000));
-        const QString c = formatCurrency(Currency::fromUnits(-25000));
-        QCOMPARE(seenBeforeRewrite, (QStringList{"K|1001|" + k + "|", "C||" + c + "|", "R|77||"}));
-        QCOMPARE(shownRow(grid, 0), "Check|1001|" + k + "|N/A");
-        QCOMPARE(shownRow(grid, 1), "Cash|N/A|" + c + "|N/A");
-        QCOMPARE(shownRow(grid, 2), QStringLiteral("Other|77||12/2006"));
-        QCOMPARE(grid.Row(), 0);
-        QCOMPARE(grid.Columns("FUND_AMT").Value().value<Currency>(), Currency::fromUnits(1005000));
     }
 };
 

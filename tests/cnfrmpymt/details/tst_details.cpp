@@ -252,7 +252,6 @@ private slots:
         addRow("card with day",
                QList<Value>{text("R"), text("4111"), money("9"), text("3"), text("15"), text("2007")},
                QStringList{"Credit Card", "4111", "3/15/2007"});
-        addRow("null code", QList<Value>{Null, text("8"), money("1")}, QStringList{"", "8", "N/A"});
     }
     void boundFundsAreFormattedPerRow()
     {
@@ -270,10 +269,14 @@ private slots:
 
         SSOleDBGrid& grid = *form.mSdgRcptDet[1];
         QCOMPARE(grid.Rows(), 2);
+        // The bound amount is shown in the currency format, beside the cells the form rewrote.
+        const QString amount =
+            formatCurrency(Currency::fromUnits(std::get<protocol::Money>(record[2]).units));
         for (int row = 0; row < 2; ++row) {
             grid.setBookmark(grid.RowBookmark(row));
             QCOMPARE(grid.Columns(QStringLiteral("FUND_TYP_CD")).Text(), shown[0]);
             QCOMPARE(grid.Columns(QStringLiteral("FUND_RFRNC_NBR")).Text(), shown[1]);
+            QCOMPARE(grid.Columns(QStringLiteral("FUND_AMT")).Text(), amount);
             QCOMPARE(grid.Columns(QStringLiteral("FUND_EXPR")).Text(), shown[2]);
         }
         QVERIFY(env.errors.reports.isEmpty());
