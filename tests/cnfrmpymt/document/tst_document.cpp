@@ -426,28 +426,6 @@ private slots:
         QCOMPARE(d.mSdgCnfrmPymt->Rows(), 0);
     }
 
-    void getFormNumberWithoutANumberInTheReply()
-    {
-        DocumentFixture f;
-        f.show();
-        TAVRO_CnfrmPymt& d = *f.document;
-        f.env.fields.checkDigit = [](const QString& digits) {
-            return digits == QLatin1String("0000000") ? 3 : 7;
-        };
-        d.mstrRequestKey = QStringLiteral("KEY-REQ");
-        f.env.replies.store(d.Name(), d.mstrRequestKey, {}, {});
-        d.mblnCnfrmNbrPending = true;
-        d.ReadOnly(true);
-
-        d.GetFormNumber();
-
-        QCOMPARE(d.mLblDataCnfrmPymt[4]->Caption(), QStringLiteral("0000000-3"));
-        QCOMPARE(d.mstrDocNumber, QStringLiteral("0000000"));
-        QVERIFY(!d.mblnCnfrmNbrPending);
-        QVERIFY(d.mFraCnfrmPymt[1]->Enabled() && d.mFraCnfrmPymt[2]->Enabled());
-        QVERIFY(f.env.errors.reports.isEmpty());
-    }
-
     void errorReportedOnceWithLabel_data()
     {
         QTest::addColumn<QString>("failOn"); ///< empty: the check digit fails

@@ -119,8 +119,6 @@ private slots:
     void loadReceipts();
     void calculateGridTotals_data();
     void calculateGridTotals();
-    void totalsOfLoadedRows_data();
-    void totalsOfLoadedRows();
     void searchReply_data();
     void searchReply();
     void saveReply_data();
@@ -338,53 +336,6 @@ void TestMessaging::calculateGridTotals()
         QCOMPARE(grid.Row(), 0);
 }
 
-void TestMessaging::totalsOfLoadedRows_data()
-{
-    QTest::addColumn<QString>("column"); ///< of the last row, rewritten after loading
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("totalUnits");
-    QTest::addColumn<QDate>("earliest");
-
-    const QDate mar4(2024, 3, 4);
-    QTest::newRow("as loaded") << QString() << QString() << qint64(425000) << mar4;
-    QTest::newRow("amount rewritten") << "Total Receipt Amount" << money(1000000) << qint64(1100000) << mar4;
-    QTest::newRow("amount no longer one") << "Total Receipt Amount"
-                                          << "abc" << qint64(100000) << mar4;
-    QTest::newRow("date rewritten") << "Receipt Date" << vb::dateText(QDate(2024, 5, 1)) << qint64(425000)
-                                    << QDate(2024, 5, 1);
-    QTest::newRow("date no longer one") << "Receipt Date"
-                                        << "soon" << qint64(425000) << QDate(2024, 3, 1);
-}
-
-void TestMessaging::totalsOfLoadedRows()
-{
-    QFETCH(QString, column);
-    QFETCH(QString, text);
-    QFETCH(qint64, totalUnits);
-    QFETCH(QDate, earliest);
-
-    DocumentFixture f;
-    f.show();
-    TAVRO_CnfrmPymt& d = *f.document;
-    SSOleDBGrid& grid = *d.mSdgCnfrmPymt;
-    const DataSetPtr set = DataSet::fromWire(
-        QStringLiteral("RECEIPT"),
-        receiptSet({receipt("1001", QDate(2024, 3, 1), "10"), receipt("1002", QDate(2024, 3, 4), "32.5")}));
-    set->Prepare();
-    for (set->MoveFirst(); !set->Eof(); set->MoveNext())
-        d.LoadReceipts(*set);
-    if (!column.isEmpty()) {
-        grid.MoveLast();
-        grid.Columns(column).setValue(text);
-    }
-
-    d.CalculateGridTotals();
-
-    QVERIFY2(f.env.errors.reports.isEmpty(), qPrintable(f.env.errors.labels().join(u',')));
-    QCOMPARE(d.mLblCnfrmPymt[2]->Caption(), money(totalUnits));
-    QCOMPARE(d.dtpConfimDate->MinDate(), earliest);
-}
-
 void TestMessaging::searchReply_data()
 {
     QTest::addColumn<SearchReplyCase>("c");
@@ -524,8 +475,8 @@ void TestMessaging::cleanUpOnEveryPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("savePending");
     QTest::addColumn<bool>("numberPending");
-    for (const char* path :
-         {"other document", "case and blanks", "none", "receipts", "number", "idle", "failure"})
+    for (const char* path : {"other document", "case and blanks", "none", "receipts", "number",
+                             "number without REQ", "idle", "failure"})
         QTest::newRow(path) << QString::fromLatin1(path) << false << false;
     QTest::newRow("errors") << "errors" << false << false;
     QTest::newRow("errors, save and number pending") << "errors" << true << true;
@@ -597,10 +548,18 @@ void TestMessaging::cleanUpOnEveryPath()
         f.transport().deliverReply(key, {});
     } else if (path == QLatin1String("receipts")) {
         f.transport().deliverReply(key, oneReceipt());
-    } else if (path == QLatin1String("number")) {
+    } else if (path.startsWith(QLatin1String("number"))) {
+        const bool withNumber = path == QLatin1String("number");
+        f.env.fields.checkDigit = [](const QString& digits) { return digits == u"0000000" ? 3 : 7; };
         d.mblnCnfrmNbrPending = true;
-        f.transport().deliverReply(key, {{QStringLiteral("REQ"), reqSet(qint64(42))}});
-        QCOMPARE(d.mstrDocNumber, QStringLiteral("0000042"));
+        d.ReadOnly(true);
+        f.transport().deliverReply(
+            key, withNumber ? QMap<QString, protocol::DataSet>{{QStringLiteral("REQ"), reqSet(qint64(42))}}
+                            : QMap<QString, protocol::DataSet>{});
+        QCOMPARE(d.mstrDocNumber + u'|' + d.mLblDataCnfrmPymt[4]->Caption(),
+                 withNumber ? QStringLiteral("0000042|0000042-7") : QStringLiteral("0000000|0000000-3"));
+        QVERIFY(!d.mblnCnfrmNbrPending);
+        QVERIFY(d.mFraCnfrmPymt[1]->Enabled() && d.mFraCnfrmPymt[2]->Enabled());
         QVERIFY(d.mblnSearchPending); // the search branch is not considered
     } else if (path == QLatin1String("idle")) {
         d.mblnSearchPending = false;
