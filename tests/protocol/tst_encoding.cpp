@@ -244,22 +244,19 @@ private slots:
     {
         QTest::addColumn<QByteArray>("field");
         QTest::addColumn<QString>("code");
-        QTest::newRow("empty name") << QByteArray(R"({"name":"","type":"text"})") << QString(errc::BadValue);
-        QTest::newRow("unknown type")
-            << QByteArray(R"({"name":"B","type":"money"})") << QString(errc::BadValue);
-        QTest::newRow("type with NUL")
-            << QByteArray(R"({"name":"B","type":"text\u0000"})") << QString(errc::BadValue);
-        QTest::newRow("name with NUL")
-            << QByteArray(R"({"name":"B\u0000","type":"text"})") << QString(errc::BadValue);
-        QTest::newRow("name with a lone surrogate")
-            << QByteArray(R"({"name":"B\ud800","type":"text"})") << QString(errc::BadEncoding);
-        QTest::newRow("name a number")
-            << QByteArray(R"({"name":5,"type":"text"})") << QString(errc::WrongType);
-        QTest::newRow("type missing") << QByteArray(R"({"name":"B"})") << QString(errc::MissingMember);
-        QTest::newRow("name missing") << QByteArray(R"({"type":"text"})") << QString(errc::MissingMember);
-        QTest::newRow("not an object") << QByteArray(R"(["B","text"])") << QString(errc::WrongType);
-        QTest::newRow("same name twice")
-            << QByteArray(R"({"name":"A","type":"long"})") << QString(errc::BadValue);
+        const auto row = [](const char* name, const char* field, const char* code) {
+            QTest::newRow(name) << QByteArray(field) << QString(code);
+        };
+        row("empty name", R"({"name":"","type":"text"})", errc::BadValue);
+        row("unknown type", R"({"name":"B","type":"money"})", errc::BadValue);
+        row("type with NUL", R"({"name":"B","type":"text\u0000"})", errc::BadValue);
+        row("name with NUL", R"({"name":"B\u0000","type":"text"})", errc::BadValue);
+        row("name with a lone surrogate", R"({"name":"B\ud800","type":"text"})", errc::BadEncoding);
+        row("name a number", R"({"name":5,"type":"text"})", errc::WrongType);
+        row("type missing", R"({"name":"B"})", errc::MissingMember);
+        row("name missing", R"({"type":"text"})", errc::MissingMember);
+        row("not an object", R"(["B","text"])", errc::WrongType);
+        row("same name twice", R"({"name":"A","type":"long"})", errc::BadValue);
     }
 
     void badFieldsShouldBeRefusedWithTheirPath()
