@@ -93,15 +93,6 @@ struct SearchReplyCase
     QString button7, shown; ///< shown: the warning without receipts, else the status
 };
 
-/// The same records with the fields in the opposite order.
-protocol::DataSet reversedFields(protocol::DataSet set)
-{
-    std::reverse(set.fields.begin(), set.fields.end());
-    for (QList<protocol::Value>& record : set.records)
-        std::reverse(record.begin(), record.end());
-    return set;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(RequestCase)
@@ -265,7 +256,11 @@ void TestMessaging::loadReceipts()
     // The same record from a second set whose fields come in the opposite order.
     const protocol::DataSet wire = receiptSet({record, record});
     const DataSetPtr set = DataSet::fromWire(QStringLiteral("RECEIPT"), wire);
-    const DataSetPtr reversed = DataSet::fromWire(QStringLiteral("RECEIPT"), reversedFields(wire));
+    protocol::DataSet mirrored = wire;
+    std::reverse(mirrored.fields.begin(), mirrored.fields.end());
+    for (QList<protocol::Value>& fields : mirrored.records)
+        std::reverse(fields.begin(), fields.end());
+    const DataSetPtr reversed = DataSet::fromWire(QStringLiteral("RECEIPT"), mirrored);
     set->Prepare();
     set->MoveFirst();
     reversed->Prepare();
