@@ -31,8 +31,11 @@ QString units(std::initializer_list<char16_t> codes)
 DataSet oneField(FieldType type, QList<Value> values)
 {
     DataSet set{{{QStringLiteral("V"), type}}, {}};
-    for (Value& value : values)
-        set.records.append({std::move(value)});
+    for (Value& value : values) {
+        QList<Value> record; // not an initializer list: GCC 12 at -O2 then warns of a variant it thinks unset
+        record.append(std::move(value));
+        set.records.append(std::move(record));
+    }
     return set;
 }
 
