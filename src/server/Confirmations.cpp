@@ -133,8 +133,8 @@ struct BatchState
     QVariant number;  // the batch's confirmation number, or null
     QList<Value> row; // the batch's record of a reply, as read
     BatchTotals totals;
-    bool issued = false; // the number the change names was handed out ...
-    QVariant usedBy;     // ... and used for this batch, or null
+    bool issued = false; // the number the change names was handed out
+    QVariant usedBy;     // the batch that number was used for, or null
 
     BatchState(qint64 batch, const Query& q)
         : number(q.value(0)),
