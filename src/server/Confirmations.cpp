@@ -10,6 +10,15 @@
 
 namespace tavro::server {
 
+namespace detail {
+// The request log's claim of a change's key as a part of the change's own statement (an INSERT that
+// returns a row when it claimed), and the binding of its values: the session's user, the request, and
+// whether to claim at all. Defined with the log in RequestLog.cpp; this declaration belongs beside the
+// log's other helpers in ServiceSupport.h.
+extern const QString ClaimPart;
+void bindClaim(Query& query, const SessionInfo& session, const protocol::Request& request, bool claim);
+} // namespace detail
+
 using namespace protocol;
 using detail::addError;
 
@@ -106,27 +115,37 @@ const QString BatchStateQuery = QStringLiteral(
     "CAST(COALESCE(SUM(rcpt_amt), 0) AS BIGINT) AS amount, MAX(rcpt_dt) AS latest FROM rcpt "
     "WHERE dly_rcpt_nbr = ?) t LEFT JOIN form_nbr f ON f.form_nbr = ? WHERE d.dly_rcpt_nbr = ?");
 
-// A confirmation on PostgreSQL in one round trip: the state as above, read from the statement's
-// snapshot, and every write, each UPDATE re-checking what it changes; then the state and how many
-// rows the batch's and the number's UPDATE changed. When the checks on what was read refuse the
-// confirmation, the rollback takes back whatever was written. Binds as above, then the number's
-// text, the date, the officer, the batch, the number, the user, TRP, district and time of the audit.
-const QString ConfirmAtOnce =
-    QStringLiteral("WITH state AS (") + BatchStateQuery +
-    QStringLiteral(
-        "), confirmed AS (UPDATE dly_rcpt SET cnfrmtn_nbr = CAST(? AS TEXT), cnfrmtn_dt = CAST(? AS DATE), "
-        "cnfrmtn_ofcr_id = CAST(? AS INTEGER) WHERE dly_rcpt_nbr = CAST(? AS BIGINT) AND cnfrmtn_nbr IS NULL "
-        "RETURNING dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cnfrmtn_ofcr_id), "
-        "used AS (UPDATE form_nbr f SET used_by_batch = c.dly_rcpt_nbr FROM confirmed c "
-        "WHERE f.form_nbr = CAST(? AS BIGINT) AND f.used_by_batch IS NULL RETURNING f.form_nbr), "
-        "marked AS (UPDATE rcpt r SET cnfrmtn_nbr = c.cnfrmtn_nbr FROM confirmed c, used u "
-        "WHERE r.dly_rcpt_nbr = c.dly_rcpt_nbr), "
-        "audited AS (INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, "
-        "recorded_at, dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) "
-        "SELECT 'UPD', CAST(? AS TEXT), c.cnfrmtn_ofcr_id, CAST(? AS TEXT), CAST(? AS TEXT), "
-        "CAST(? AS TIMESTAMPTZ), c.dly_rcpt_nbr, c.cnfrmtn_nbr, c.cnfrmtn_dt, NULL, s.n, s.amount "
-        "FROM confirmed c, used u, state s) "
-        "SELECT s.*, (SELECT COUNT(*) FROM confirmed), (SELECT COUNT(*) FROM used) FROM state s");
+// A confirmation on PostgreSQL in one round trip: the claim of the request's key, the state as
+// above, read from the statement's snapshot, and every write, each UPDATE re-checking what it
+// changes; then the state (null when the batch does not exist), how many rows the batch's and the
+// number's UPDATE changed and whether the key was claimed. When the checks on what was read refuse
+// the confirmation, or the key was taken, the rollback takes back whatever was written. Binds the
+// claim, then as above, then the number's text, the date, the officer, the batch, the number, the
+// user, TRP, district and time of the audit.
+const QString& confirmAtOnce()
+{
+    static const QString sql =
+        QStringLiteral("WITH claim AS (") + detail::ClaimPart + QStringLiteral("), state AS (") +
+        BatchStateQuery +
+        QStringLiteral(
+            "), confirmed AS (UPDATE dly_rcpt SET cnfrmtn_nbr = CAST(? AS TEXT), cnfrmtn_dt = CAST(? AS "
+            "DATE), "
+            "cnfrmtn_ofcr_id = CAST(? AS INTEGER) WHERE dly_rcpt_nbr = CAST(? AS BIGINT) AND cnfrmtn_nbr IS "
+            "NULL "
+            "RETURNING dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cnfrmtn_ofcr_id), "
+            "used AS (UPDATE form_nbr f SET used_by_batch = c.dly_rcpt_nbr FROM confirmed c "
+            "WHERE f.form_nbr = CAST(? AS BIGINT) AND f.used_by_batch IS NULL RETURNING f.form_nbr), "
+            "marked AS (UPDATE rcpt r SET cnfrmtn_nbr = c.cnfrmtn_nbr FROM confirmed c, used u "
+            "WHERE r.dly_rcpt_nbr = c.dly_rcpt_nbr), "
+            "audited AS (INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, "
+            "recorded_at, dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) "
+            "SELECT 'UPD', CAST(? AS TEXT), c.cnfrmtn_ofcr_id, CAST(? AS TEXT), CAST(? AS TEXT), "
+            "CAST(? AS TIMESTAMPTZ), c.dly_rcpt_nbr, c.cnfrmtn_nbr, c.cnfrmtn_dt, NULL, s.n, s.amount "
+            "FROM confirmed c, used u, state s) "
+            "SELECT s.*, (SELECT COUNT(*) FROM confirmed), (SELECT COUNT(*) FROM used), "
+            "(SELECT COUNT(*) FROM claim) FROM (VALUES (1)) AS one (x) LEFT JOIN state s ON TRUE");
+    return sql;
+}
 
 struct BatchState
 {
@@ -227,20 +246,31 @@ void noNumbersFor(Reply& reply, const QString& type)
              QStringLiteral("There are no numbers for the form type \"%1\".").arg(type.left(20)));
 }
 
-// PostgreSQL: the type checked, the number taken from the sequence and recorded as handed out, in
-// one statement. nextval locks nothing, so requests do not wait for one another's commit.
+// PostgreSQL: the claim of the request's key, the type checked, the number taken from the
+// sequence and recorded as handed out, in one statement. nextval locks nothing, so requests do not
+// wait for one another's commit. Sets \a keyTaken when the statement was to claim the key and found
+// it taken (then nothing is to be kept of what it did).
 std::optional<qint64> takeNumberFromSequence(const QSqlDatabase& db, const SessionInfo& session,
-                                             const QString& type, Reply& reply)
+                                             const Request& request, const QString& type, bool claim,
+                                             bool* keyTaken, Reply& reply)
 {
-    Query issue(
-        db, QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
-                           "SELECT nextval('form_nbr_seq'), code, CAST(? AS TEXT), CAST(? AS TIMESTAMPTZ) "
-                           "FROM code_table WHERE table_nm = 'FORMTYP' AND code = ? RETURNING form_nbr"));
-    if (!issue.bind(session.userId).bind(QDateTime::currentDateTimeUtc()).bind(type).exec()) {
+    static const QString sql =
+        QStringLiteral("WITH claim AS (") + detail::ClaimPart +
+        QStringLiteral("), issued AS (INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
+                       "SELECT nextval('form_nbr_seq'), code, CAST(? AS TEXT), CAST(? AS TIMESTAMPTZ) "
+                       "FROM code_table WHERE table_nm = 'FORMTYP' AND code = ? RETURNING form_nbr) "
+                       "SELECT (SELECT form_nbr FROM issued), (SELECT COUNT(*) FROM claim)");
+    Query issue(db, sql);
+    detail::bindClaim(issue, session, request, claim);
+    if (!issue.bind(session.userId).bind(QDateTime::currentDateTimeUtc()).bind(type).exec() ||
+        !issue.next()) {
         detail::addUnavailable(reply, issue.error());
         return std::nullopt;
     }
-    if (!issue.next()) {
+    *keyTaken = claim && toInteger(issue.value(1)) == 0;
+    if (*keyTaken)
+        return std::nullopt;
+    if (issue.isNull(0)) {
         noNumbersFor(reply, type);
         return std::nullopt;
     }
@@ -393,31 +423,51 @@ Reply Service::save(const SessionInfo& session, const Request& request)
     QString why;
     std::optional<Transaction> transaction;
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
-    if (!db || claimRequest(*db, session, request, reply) != Claim::New)
-        return reply;
     const bool atOnce = action == u"UPD" && m_database.dialect() == Dialect::Postgres;
-    Query read(*db, atOnce ? ConfirmAtOnce : BatchStateQuery);
-    read.bind(*batch).bind(formNumber).bind(*batch);
-    if (atOnce) {
-        read.bind(audit.number).bind(audit.date).bind(session.officerId).bind(*batch).bind(formNumber);
-        read.bind(session.userId)
-            .bind(session.trpId)
-            .bind(session.trpDstrctId)
-            .bind(QDateTime::currentDateTimeUtc());
-    }
-    if (!read.exec()) {
-        detail::addUnavailable(reply, read.error());
+    // A keyed confirmation on PostgreSQL claims its key in its own statement, a round trip fewer.
+    bool claimInStatement = atOnce && !request.key.isEmpty();
+    if (!db || (!claimInStatement && claimRequest(*db, session, request, reply) != Claim::New))
         return reply;
+    std::optional<BatchState> read;
+    int confirmed = 0;
+    int used = 0;
+    for (;;) {
+        Query q(*db, atOnce ? confirmAtOnce() : BatchStateQuery);
+        if (atOnce)
+            detail::bindClaim(q, session, request, claimInStatement);
+        q.bind(*batch).bind(formNumber).bind(*batch);
+        if (atOnce) {
+            q.bind(audit.number).bind(audit.date).bind(session.officerId).bind(*batch).bind(formNumber);
+            q.bind(session.userId)
+                .bind(session.trpId)
+                .bind(session.trpDstrctId)
+                .bind(QDateTime::currentDateTimeUtc());
+        }
+        if (!q.exec()) {
+            detail::addUnavailable(reply, q.error());
+            return reply;
+        }
+        const bool row = q.next();
+        if (claimInStatement && (!row || toInteger(q.value(12)) == 0)) {
+            // Sent before (answered as then) or the key used again for another request: the log decides.
+            q.finish();
+            if (!detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply) ||
+                claimRequest(*db, session, request, reply) != Claim::New)
+                return reply;
+            claimInStatement = false;
+            continue;
+        }
+        if (!row || q.isNull(1)) {
+            addError(reply, replyerr::NotFound,
+                     QStringLiteral("Daily receipt %1 does not exist.").arg(batchText));
+            return reply;
+        }
+        read.emplace(*batch, q);
+        confirmed = atOnce ? int(toInteger(q.value(10))) : 0;
+        used = atOnce ? int(toInteger(q.value(11))) : 0;
+        break;
     }
-    if (!read.next()) {
-        addError(reply, replyerr::NotFound,
-                 QStringLiteral("Daily receipt %1 does not exist.").arg(batchText));
-        return reply;
-    }
-    BatchState state(*batch, read);
-    int confirmed = atOnce ? int(toInteger(read.value(10))) : 0;
-    int used = atOnce ? int(toInteger(read.value(11))) : 0;
-    read.finish();
+    BatchState& state = *read;
     audit.totals = state.totals;
     QList<Value>& changed = state.row; // the batch as this change leaves it
 
@@ -506,11 +556,22 @@ Reply Service::formNumber(const SessionInfo& session, const Request& request)
     QString why;
     std::optional<Transaction> transaction;
     const auto db = detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply);
-    if (!db || claimRequest(*db, session, request, reply) != Claim::New)
+    const bool postgres = m_database.dialect() == Dialect::Postgres;
+    // On PostgreSQL a keyed request claims its key in its own statement, a round trip fewer.
+    const bool claimInStatement = postgres && !request.key.isEmpty();
+    if (!db || (!claimInStatement && claimRequest(*db, session, request, reply) != Claim::New))
         return reply;
-    const auto number = m_database.dialect() == Dialect::Postgres
-                            ? takeNumberFromSequence(*db, session, type, reply)
-                            : takeNumberFromRow(*db, session, type, reply);
+    bool keyTaken = false;
+    auto number =
+        postgres ? takeNumberFromSequence(*db, session, request, type, claimInStatement, &keyTaken, reply)
+                 : takeNumberFromRow(*db, session, type, reply);
+    if (keyTaken) {
+        // Sent before (answered as then) or the key used again for another request: the log decides.
+        if (!detail::beginTransaction(m_database, Transaction::Mode::Write, transaction, reply) ||
+            claimRequest(*db, session, request, reply) != Claim::New)
+            return reply;
+        number = takeNumberFromSequence(*db, session, request, type, false, &keyTaken, reply);
+    }
     if (!number)
         return reply;
     // Past the last number nothing is handed out: the rollback takes back the row written for it (a

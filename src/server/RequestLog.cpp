@@ -3,6 +3,8 @@
 // in the change's own transaction, under the user and the key; a request that finds its answer
 // there is answered with it and changes nothing. Both the key and the request are compared: a key
 // used again for another request starts a new change.
+// On PostgreSQL a change may claim its key in its own statement (ClaimPart), a round trip fewer;
+// when that finds the key taken, the change rolls back and claims here, which answers a copy.
 
 #include "server/Service.h"
 #include "server/ServiceSupport.h"
@@ -21,6 +23,26 @@ QString digest(const QByteArray& data)
 }
 
 } // namespace
+
+namespace detail {
+
+// The claim as a part of a change's own statement and the binding of its values (declared where the
+// changes use them, Confirmations.cpp).
+extern const QString ClaimPart = QStringLiteral(
+    "INSERT INTO request_reply (user_id, key_hash, request_hash, created_at) SELECT CAST(? AS TEXT), "
+    "CAST(? AS TEXT), CAST(? AS TEXT), CAST(? AS BIGINT) WHERE CAST(? AS BOOLEAN) ON CONFLICT DO NOTHING "
+    "RETURNING 1");
+
+void bindClaim(Query& query, const SessionInfo& session, const Request& request, bool claim)
+{
+    query.bind(session.userId)
+        .bind(claim ? digest(request.key.toUtf8()) : QString())
+        .bind(claim ? digest(encode(request)) : QString())
+        .bind(QDateTime::currentSecsSinceEpoch())
+        .bind(claim);
+}
+
+} // namespace detail
 
 Service::Claim Service::claimRequest(const QSqlDatabase& db, const SessionInfo& session,
                                      const Request& request, Reply& reply)

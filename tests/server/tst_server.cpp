@@ -520,17 +520,21 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("restart"); // the copy reaches a server started afresh
         QTest::addColumn<QString>("sender");
+        QTest::addColumn<bool>("another"); // the key comes again with another request
         QTest::addColumn<int>("applied");
-        QTest::newRow("number after a restart") << int(FormNumber) << true << "demo" << 1;
-        QTest::newRow("number, same key, other user") << int(FormNumber) << false << "jdoe" << 2;
-        QTest::newRow("confirmation") << int(Save) << false << "demo" << 1;
-        QTest::newRow("confirmation after a restart") << int(Save) << true << "demo" << 1;
+        QTest::newRow("number after a restart") << int(FormNumber) << true << "demo" << false << 1;
+        QTest::newRow("number, same key, other user") << int(FormNumber) << false << "jdoe" << false << 2;
+        QTest::newRow("number, same key, another request") << int(FormNumber) << false << "demo" << true << 2;
+        QTest::newRow("confirmation") << int(Save) << false << "demo" << false << 1;
+        QTest::newRow("confirmation after a restart") << int(Save) << true << "demo" << false << 1;
+        QTest::newRow("confirmation, same key, another batch") << int(Save) << false << "demo" << true << 2;
     }
     void changeSentAgainShouldBeAppliedOnce()
     {
         QFETCH(int, code);
         QFETCH(bool, restart);
         QFETCH(QString, sender);
+        QFETCH(bool, another);
         QFETCH(int, applied);
         QString why;
         Error error;
@@ -539,20 +543,30 @@ private slots:
         auto server = sameStore();
         const auto demo = server->login("demo", "demo", &error);
         QVERIFY(demo);
-        Request change = takeRequest();
-        if (code == Save)
-            change = confirm(firstBatch(false),
-                             column(server->handle(*demo, change).dataSets["REQ"], "F").value(0),
-                             QDate::currentDate());
+        const auto changeOf = [&] {
+            const Request number = takeRequest();
+            return code == Save ? confirm(firstBatch(false),
+                                          column(server->handle(*demo, number).dataSets["REQ"], "F").value(0),
+                                          QDate::currentDate())
+                                : number;
+        };
+        const Request change = changeOf();
         const QString count =
             code == Save ? "SELECT COUNT(*) FROM cnfrmtn_audit" : "SELECT COUNT(*) FROM form_nbr";
         const qint64 before = sqlNumber(count);
         const Reply first = server->handle(*demo, change);
         QVERIFY2(first.errors.isEmpty(), qPrintable(first.errors.value(0).text));
+        Request copy = change;
+        if (another) {
+            copy = changeOf();
+            copy.key = change.key;
+            copy.requester += "2"; // differs from the first even where the change itself does not
+        }
         if (restart)
             server = sameStore();
-        QCOMPARE(server->handle(server->login(sender, sender, &error).value(), change) == first,
-                 applied == 1);
+        const Reply second = server->handle(server->login(sender, sender, &error).value(), copy);
+        QVERIFY2(second.errors.isEmpty(), qPrintable(second.errors.value(0).text));
+        QCOMPARE(second == first, applied == 1);
         QCOMPARE(sqlNumber(count) - before, qint64(applied));
     }
 
