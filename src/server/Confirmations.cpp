@@ -10,15 +10,6 @@
 
 namespace tavro::server {
 
-namespace detail {
-// The request log's claim of a change's key as a part of the change's own statement (an INSERT that
-// returns a row when it claimed), and the binding of its values: the session's user, the request, and
-// whether to claim at all. Defined with the log in RequestLog.cpp; this declaration belongs beside the
-// log's other helpers in ServiceSupport.h.
-extern const QString ClaimPart;
-void bindClaim(Query& query, const SessionInfo& session, const protocol::Request& request, bool claim);
-} // namespace detail
-
 using namespace protocol;
 using detail::addError;
 

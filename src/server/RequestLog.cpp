@@ -26,9 +26,7 @@ QString digest(const QByteArray& data)
 
 namespace detail {
 
-// The claim as a part of a change's own statement and the binding of its values (declared where the
-// changes use them, Confirmations.cpp).
-extern const QString ClaimPart = QStringLiteral(
+const QString ClaimPart = QStringLiteral(
     "INSERT INTO request_reply (user_id, key_hash, request_hash, created_at) SELECT CAST(? AS TEXT), "
     "CAST(? AS TEXT), CAST(? AS TEXT), CAST(? AS BIGINT) WHERE CAST(? AS BOOLEAN) ON CONFLICT DO NOTHING "
     "RETURNING 1");

@@ -49,6 +49,12 @@ void addUnavailable(protocol::Reply& reply, const QString& detail);
 std::optional<QSqlDatabase> beginTransaction(const Database& database, Transaction::Mode mode,
                                              std::optional<Transaction>& transaction, protocol::Reply& reply);
 
+/// The request log's claim of a change's key as a part of the change's own statement (an INSERT
+/// that returns a row when it claimed); bindClaim binds its values: the session's user, the
+/// request, and whether to claim at all. Both are defined with the log, in RequestLog.cpp.
+extern const QString ClaimPart;
+void bindClaim(Query& query, const SessionInfo& session, const protocol::Request& request, bool claim);
+
 /// The value of the criterion \a key (compared without regard to case), or nullopt.
 std::optional<QString> criterion(const protocol::Request& request, QStringView key);
 
