@@ -126,8 +126,8 @@ int main(int argc, char* argv[])
     const int span = parser.value(batches).toInt(&ok3);
     if (!ok1 || !ok2 || !ok3 || count <= 0 || first <= 0 || span <= 0)
         return failed(QStringLiteral("--runs, --first-batch and --batches need positive numbers"));
-    const QString state = parser.value(conf) == u"T" ? QStringLiteral("r.cnfrmtn_nbr IS NOT NULL")
-                                                     : QStringLiteral("r.cnfrmtn_nbr IS NULL");
+    const QString state = parser.value(conf) == u"T" ? QStringLiteral("(r.cnfrmtn_nbr || '') IS NOT NULL")
+                                                     : QStringLiteral("(r.cnfrmtn_nbr || '') IS NULL");
     const QString receiptsText = ReceiptsOfBatch.arg(state);
 
     QSqlDatabase database;

@@ -5,6 +5,8 @@
 #include "server/ServiceSupport.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace tavro::server {
 
@@ -391,6 +393,11 @@ bool Service::generate(int batches, int receiptsPerBatch, QString* error)
     }
     if (!transaction.commit(error))
         return false;
+    // The planner's statistics, as after any bulk load: until autovacuum gets to it, a store just
+    // generated would be searched with plans made for empty tables.
+    // Not a kept statement: PostgreSQL cannot prepare ANALYZE.
+    if (QSqlQuery analyze(*db); !analyze.exec(QStringLiteral("ANALYZE")))
+        return fail(error, analyze.lastError().text());
     qCInfo(lcService).noquote() << "Generated" << batches << "daily receipts of" << receiptsPerBatch
                                 << "receipts, numbered from" << detail::sevenDigits(firstBatch);
     return true;

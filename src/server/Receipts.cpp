@@ -112,8 +112,13 @@ Reply Service::search(const Request& request)
         return reply;
     }
 
-    const QString stateClause =
-        state == u"T" ? QStringLiteral("r.cnfrmtn_nbr IS NOT NULL") : QStringLiteral("r.cnfrmtn_nbr IS NULL");
+    // Confirmed or not, tested on an expression rather than the column: no index serves it and the
+    // planner does not judge it by the column's share of nulls. With statistics from before a run of
+    // confirmations PostgreSQL took "cnfrmtn_nbr IS NOT NULL" to match almost nothing and walked the
+    // whole confirmation-number index for a batch of 20 receipts (4 ms instead of 0.05 ms), and kept
+    // that plan until the next ANALYZE.
+    const QString stateClause = state == u"T" ? QStringLiteral("(r.cnfrmtn_nbr || '') IS NOT NULL")
+                                              : QStringLiteral("(r.cnfrmtn_nbr || '') IS NULL");
     const QString trimmedNumber = number->trimmed();
     const auto value = detail::leadingNumber(trimmedNumber);
     if (!trimmedNumber.isEmpty() && !value)

@@ -4,6 +4,9 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSslSocket>
 #include <QStandardPaths>
 #include <QTest>
@@ -78,6 +81,16 @@ private slots:
         for (const QString& line : log.split(u'\n', Qt::SkipEmptyParts))
             QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
         QCOMPARE(runServer({"--db", db, "--generate", "3", "4"}).first, 0);
+        {
+            // Generated, then analyzed, as a bulk load should be: the planner has statistics.
+            QSqlDatabase store =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("generated"));
+            store.setDatabaseName(m_dir.filePath("served.db"));
+            QVERIFY(store.open());
+            QSqlQuery stats(QStringLiteral("SELECT COUNT(*) FROM sqlite_stat1 WHERE tbl = 'rcpt'"), store);
+            QVERIFY2(stats.next() && stats.value(0).toInt() > 0, qPrintable(stats.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("generated"));
         QCOMPARE(runServer({"--db", db, "--add-user", "jdoe", "--role", "confirm", "--officer", "4321",
                             "--officer-name", "Jo Doe", "--trp", "TRP09", "--district", "D09"},
                            "s3cret pass\n")
