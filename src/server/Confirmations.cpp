@@ -76,12 +76,17 @@ struct AuditEntry
     BatchTotals totals;
 };
 
+// The head of every audit row's INSERT, and of every form number's, whether written alone or as a
+// part of a larger statement.
+const QString InsertAudit = QStringLiteral(
+    "INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, recorded_at, dly_rcpt_nbr, "
+    "cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) ");
+const QString InsertFormNumber =
+    QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) ");
+
 bool writeAudit(const QSqlDatabase& db, const SessionInfo& session, const AuditEntry& entry, QString* error)
 {
-    Query q(db, QStringLiteral(
-                    "INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, "
-                    "recorded_at, dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) "
-                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    Query q(db, InsertAudit + QStringLiteral("VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     q.bind(entry.action)
         .bind(session.userId)
         .bind(session.officerId)
@@ -119,17 +124,16 @@ const QString& confirmAtOnce()
         QStringLiteral("WITH claim AS (") + detail::ClaimPart + QStringLiteral("), state AS (") +
         BatchStateQuery +
         QStringLiteral(
-            "), confirmed AS (UPDATE dly_rcpt SET cnfrmtn_nbr = CAST(? AS TEXT), cnfrmtn_dt = CAST(? AS "
-            "DATE), "
-            "cnfrmtn_ofcr_id = CAST(? AS INTEGER) WHERE dly_rcpt_nbr = CAST(? AS BIGINT) AND cnfrmtn_nbr IS "
-            "NULL "
+            "), confirmed AS (UPDATE dly_rcpt SET cnfrmtn_nbr = CAST(? AS TEXT), "
+            "cnfrmtn_dt = CAST(? AS DATE), cnfrmtn_ofcr_id = CAST(? AS INTEGER) "
+            "WHERE dly_rcpt_nbr = CAST(? AS BIGINT) AND cnfrmtn_nbr IS NULL "
             "RETURNING dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cnfrmtn_ofcr_id), "
             "used AS (UPDATE form_nbr f SET used_by_batch = c.dly_rcpt_nbr FROM confirmed c "
             "WHERE f.form_nbr = CAST(? AS BIGINT) AND f.used_by_batch IS NULL RETURNING f.form_nbr), "
             "marked AS (UPDATE rcpt r SET cnfrmtn_nbr = c.cnfrmtn_nbr FROM confirmed c, used u "
-            "WHERE r.dly_rcpt_nbr = c.dly_rcpt_nbr), "
-            "audited AS (INSERT INTO cnfrmtn_audit (action, user_id, ofcr_id, trp_id, trp_dstrct_id, "
-            "recorded_at, dly_rcpt_nbr, cnfrmtn_nbr, cnfrmtn_dt, cmmt_txt, rcpt_count, total_amt) "
+            "WHERE r.dly_rcpt_nbr = c.dly_rcpt_nbr), audited AS (") +
+        InsertAudit +
+        QStringLiteral(
             "SELECT 'UPD', CAST(? AS TEXT), c.cnfrmtn_ofcr_id, CAST(? AS TEXT), CAST(? AS TEXT), "
             "CAST(? AS TIMESTAMPTZ), c.dly_rcpt_nbr, c.cnfrmtn_nbr, c.cnfrmtn_dt, NULL, s.n, s.amount "
             "FROM confirmed c, used u, state s) "
@@ -246,9 +250,9 @@ std::optional<qint64> takeNumberFromSequence(const QSqlDatabase& db, const Sessi
                                              bool* keyTaken, Reply& reply)
 {
     static const QString sql =
-        QStringLiteral("WITH claim AS (") + detail::ClaimPart +
-        QStringLiteral("), issued AS (INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
-                       "SELECT nextval('form_nbr_seq'), code, CAST(? AS TEXT), CAST(? AS TIMESTAMPTZ) "
+        QStringLiteral("WITH claim AS (") + detail::ClaimPart + QStringLiteral("), issued AS (") +
+        InsertFormNumber +
+        QStringLiteral("SELECT nextval('form_nbr_seq'), code, CAST(? AS TEXT), CAST(? AS TIMESTAMPTZ) "
                        "FROM code_table WHERE table_nm = 'FORMTYP' AND code = ? RETURNING form_nbr) "
                        "SELECT (SELECT form_nbr FROM issued), (SELECT COUNT(*) FROM claim)");
     Query issue(db, sql);
@@ -292,8 +296,7 @@ std::optional<qint64> takeNumberFromRow(const QSqlDatabase& db, const SessionInf
     }
     const qint64 number = toInteger(next.value(0));
     next.finish();
-    Query issue(db, QStringLiteral("INSERT INTO form_nbr (form_nbr, form_typ_cd, issued_to, issued_at) "
-                                   "VALUES (?, ?, ?, ?)"));
+    Query issue(db, InsertFormNumber + QStringLiteral("VALUES (?, ?, ?, ?)"));
     if (!issue.bind(number).bind(type).bind(session.userId).bind(QDateTime::currentDateTimeUtc()).exec()) {
         detail::addUnavailable(reply, issue.error());
         return std::nullopt;
