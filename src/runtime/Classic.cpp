@@ -298,6 +298,23 @@ void civilOfJulianDay(qint64 julianDay, int* year, int* month, int* day)
     *year = static_cast<int>(qint64(yearOfEra) + era * 400 + (*month <= 2 ? 1 : 0));
 }
 
+// The inverse (H. Hinnant's days-from-civil) for years 100 to 9999, an invalid date when the
+// day is not one of its month's.
+QDate dateOfCivil(int year, int month, int day)
+{
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
+        return {};
+    const int shiftedYear = month <= 2 ? year - 1 : year; // years start in March
+    const int era = shiftedYear / 400;
+    const auto yearOfEra = static_cast<unsigned>(shiftedYear - era * 400);
+    const auto shiftedMonth = static_cast<unsigned>(month > 2 ? month - 3 : month + 9);
+    const unsigned dayOfYear = (153 * shiftedMonth + 2) / 5 + static_cast<unsigned>(day) - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return QDate::fromJulianDay(qint64(era) * 146097 + dayOfEra - 719468 + 2440588);
+}
+
 // Appends the date in a plain format (see isPlainFormat), as QLocale writes it for years
 // 1000-9999.
 void appendPlainDate(QString& text, int year, int month, int day, const std::vector<PlainPiece>& pieces)
@@ -480,7 +497,7 @@ QDate readPlainDate(QStringView text, const std::vector<PlainPiece>& pieces)
     }
     if (i != text.size() || values[2] < 100) // as makeDate
         return {};
-    return QDate(values[2], values[1], values[0]);
+    return dateOfCivil(values[2], values[1], values[0]);
 }
 
 std::optional<QDate> readDateUncached(const QString& input, const QLocale& locale)
@@ -517,32 +534,16 @@ std::optional<QDate> readDateUncached(const QString& input, const QLocale& local
     return readDatePart(text, locale);
 }
 
-// IsDate and CDate of the same text follow each other (a check, then the conversion): the
-// last text read is remembered with its date. Most texts read are dates that dateText wrote,
-// thousands at a time (a list's dates); those are read piece by piece. An invalid date: the
-// text is no date.
+// Most texts read are dates that dateText wrote, thousands at a time (a list's dates); those
+// are read piece by piece. An invalid date: the text is no date.
 QDate readDate(const QString& input, const QLocale& locale)
 {
-    struct Last
-    {
-        QString text;
-        QLocale locale;
-        QDate date;
-        bool valid = false;
-    };
-    thread_local Last last;
-    if (last.valid && last.text == input && last.locale == locale)
-        return last.date;
     const DateLocale& info = dateLocale(locale);
     QDate date;
     if (info.piecewiseReadable)
         date = readPlainDate(input, info.pieces);
     if (!date.isValid())
         date = readDateUncached(input, locale).value_or(QDate());
-    last.date = date;
-    last.text = input;
-    last.locale = locale;
-    last.valid = true;
     return date;
 }
 
@@ -788,46 +789,43 @@ void appendDateText(QString& text, QDate date, const QLocale& locale)
     text += locale.toString(date, info.format);
 }
 
-bool IsDate(const QVariant& value, const QLocale& locale)
+std::optional<QDate> readAsDate(const QVariant& value, const QLocale& locale)
 {
     if (value.isNull())
-        return false;
+        return std::nullopt;
+    QDate date;
     switch (value.typeId()) {
     case QMetaType::QDate:
-        return value.toDate().isValid();
+        date = value.toDate();
+        break;
     case QMetaType::QDateTime:
-        return value.toDateTime().isValid();
+        if (const QDateTime moment = value.toDateTime(); moment.isValid())
+            date = moment.date();
+        break;
     case QMetaType::QString:
-        return readDate(value.toString(), locale).isValid();
+        date = readDate(*static_cast<const QString*>(value.constData()), locale);
+        break;
     default:
-        return false;
+        break;
     }
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
+bool IsDate(const QVariant& value, const QLocale& locale)
+{
+    return readAsDate(value, locale).has_value();
 }
 
 QDate CDate(const QVariant& value, const QLocale& locale)
 {
     if (value.isNull())
         raiseError(err::InvalidUseOfNull);
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        if (value.toDate().isValid())
-            return value.toDate();
-        break;
-    case QMetaType::QDateTime:
-        if (value.toDateTime().isValid())
-            return value.toDateTime().date();
-        break;
-    case QMetaType::QString:
-        if (const QDate date = readDate(value.toString(), locale); date.isValid())
-            return date;
-        break;
-    case QMetaType::Bool:
+    if (const std::optional<QDate> date = readAsDate(value, locale))
+        return *date;
+    if (value.typeId() == QMetaType::Bool)
         return fromDateValue(value.toBool() ? -1 : 0);
-    default:
-        if (isNumberType(value))
-            return fromDateValue(CDbl(value, locale));
-        break;
-    }
+    if (isNumberType(value))
+        return fromDateValue(CDbl(value, locale));
     raiseError(err::TypeMismatch);
 }
 
@@ -838,7 +836,7 @@ QString CStr(const QVariant& value)
     if (value.isNull())
         raiseError(err::InvalidUseOfNull);
     if (value.typeId() == QMetaType::QString) // the most common by far: cells and fields of text
-        return value.toString();
+        return *static_cast<const QString*>(value.constData());
     if (value.metaType() == QMetaType::fromType<Currency>())
         return value.value<Currency>().toPlainText();
     if (isWholeNumberType(value))

@@ -95,6 +95,8 @@ void appendDateText(QString& text, QDate date, const QLocale& locale = QLocale::
 /// English, long or short) and a year; two-digit years 00-29 are 2000-2029, 30-99
 /// 1930-1999; a time of day may follow. False for Null, numbers and other texts.
 bool IsDate(const QVariant& value, const QLocale& locale = QLocale::system());
+/// IsDate and CDate in one reading: the date when IsDate holds, nothing otherwise.
+std::optional<QDate> readAsDate(const QVariant& value, const QLocale& locale = QLocale::system());
 
 /// The classic CDate, to the day: dates as they are, numbers as date values, texts as
 /// IsDate reads them. Raises 94 for Null, 13 for a text that is not a date.

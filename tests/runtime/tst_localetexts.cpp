@@ -72,6 +72,13 @@ private slots:
         QTest::newRow("en_US two-digit day and month") << us << "01/02/2026";
         QTest::newRow("en_US day and month swapped") << us << "13/1/2026";
         QTest::newRow("en_US no such day") << us << "2/30/2026";
+        QTest::newRow("en_US leap day") << us << "2/29/2024";
+        QTest::newRow("en_US leap day of a century") << us << "2/29/2000";
+        QTest::newRow("en_US no leap day in a century") << us << "2/29/1900";
+        QTest::newRow("en_US no leap day") << us << "2/29/2026";
+        QTest::newRow("en_US the last day") << us << "12/31/9999";
+        QTest::newRow("en_US day 31 of a short month") << us << "4/31/2026";
+        QTest::newRow("en_US month 0") << us << "0/12/2026";
         QTest::newRow("en_US two-digit year") << us << "1/2/26";
         QTest::newRow("en_US three-digit day") << us << "1/002/2026";
         QTest::newRow("en_US five-digit year") << us << "1/2/20260";
