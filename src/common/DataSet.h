@@ -41,7 +41,7 @@ public:
     void MoveFirst();
     bool Eof() const;
     void MoveNext();
-    RecordsetPtr Recordset() const { return m_recordset; }
+    const RecordsetPtr& Recordset() const { return m_recordset; }
     QString Name() const { return m_name; }
 
     /// The set as the wire carries it. Values are converted to their field's type;

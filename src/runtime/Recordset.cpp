@@ -137,6 +137,11 @@ void Recordset::AddNew()
     m_position = RecordCount() - 1;
 }
 
+const QList<QVariant>& Recordset::currentValues() const
+{
+    return m_records.at(m_order.at(requireCurrent()));
+}
+
 int Recordset::requireCurrent() const
 {
     if (m_position < 0 || m_position >= RecordCount())

@@ -99,6 +99,9 @@ public:
     void AddNew();   ///< appends an empty record and makes it current
     void Update() {} ///< records are stored as they are written
     FieldsCollection Fields() { return FieldsCollection(this); }
+    /// The current record's values in field order (3021 without a current record), for
+    /// reading several fields of one record without a lookup each.
+    const QList<QVariant>& currentValues() const;
 
     /// Sorts the records by comma-separated field names, each optionally followed by
     /// ASC or DESC; Null sorts first. Stable. An empty text restores the stored order.

@@ -10,6 +10,7 @@
 #include "runtime/Classic.h"
 #include "runtime/CurrencyFormat.h"
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <limits>
@@ -23,20 +24,25 @@ namespace {
 /// Appends "1234:Jane Roe" for an officer identifier, nothing for Null. A whole number, as
 /// identifiers arrive, is written here without strings of its own; it is its own CLng when
 /// it is in range.
-void appendOfficerCell(QString& row, const QVariant& id)
+void appendOfficerCell(QString& row, const QVariant& id, FieldUtility& officers)
 {
     if (id.isNull())
         return;
-    const bool whole = id.typeId() == QMetaType::LongLong || id.typeId() == QMetaType::Int;
-    if (!whole) {
-        row += vb::CStr(id) + u':' + FieldUtility::instance().GetOfficerName(vb::CLng(id), 0);
+    qint64 value = 0;
+    switch (id.typeId()) {
+    case QMetaType::LongLong:
+        value = *static_cast<const qint64*>(id.constData());
+        break;
+    case QMetaType::Int:
+        value = *static_cast<const int*>(id.constData());
+        break;
+    default:
+        row += vb::CStr(id) + u':' + officers.GetOfficerName(vb::CLng(id), 0);
         return;
     }
-    const qint64 value = id.toLongLong();
     const bool inRange =
         value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
-    const QString name =
-        FieldUtility::instance().GetOfficerName(inRange ? static_cast<qint32>(value) : vb::CLng(id), 0);
+    const QString name = officers.GetOfficerName(inRange ? static_cast<qint32>(value) : vb::CLng(id), 0);
     // Written backwards from the colon: the digits, then the sign.
     char16_t text[24];
     char16_t* start = text + std::size(text);
@@ -66,7 +72,7 @@ public:
         if (!recordset) {
             m_positions.fill(-1);
             m_recordset.reset();
-        } else if (m_recordset.lock() != recordset || m_fieldCount != recordset->fieldCount()) {
+        } else if (!sameRecordset(recordset) || m_fieldCount != recordset->fieldCount()) {
             for (std::size_t i = 0; i < kReceiptFields.size(); ++i)
                 m_positions[i] = recordset->fieldIndex(QString::fromLatin1(kReceiptFields[i]));
             m_recordset = recordset;
@@ -76,6 +82,13 @@ public:
     }
 
 private:
+    // Compared by owner, without locking: the kept pointer holds the control block, so a new
+    // record set can never come with the same one.
+    bool sameRecordset(const RecordsetPtr& recordset) const
+    {
+        return !m_recordset.owner_before(recordset) && !recordset.owner_before(m_recordset);
+    }
+
     std::weak_ptr<Recordset> m_recordset;
     int m_fieldCount = -1;
     std::array<int, 6> m_positions{};
@@ -87,19 +100,23 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
 {
     runProcedure(QStringLiteral("TAVRO_CnfrmPymt.LoadReceipts"), [&] {
         thread_local ReceiptFieldPositions positions;
-        const std::array<int, 6>& position = positions.of(lRsRecordset.Recordset());
-        FieldsCollection fields = lRsRecordset.Fields();
+        const RecordsetPtr& recordset = lRsRecordset.Recordset();
+        const std::array<int, 6>& position = positions.of(recordset);
         // The values are read in place: nothing changes the record set while its row is written.
+        const QList<QVariant>* values = recordset ? &recordset->currentValues() : nullptr;
         const auto field = [&](std::size_t which) -> const QVariant& {
             const int at = position[which];
             // A field the set does not have raises as a lookup by name does.
-            return at >= 0 ? fields.Item(at).valueRef()
-                           : fields.Item(QString::fromLatin1(kReceiptFields[which])).valueRef();
+            return at >= 0
+                       ? (*values)[at]
+                       : lRsRecordset.Fields().Item(QString::fromLatin1(kReceiptFields[which])).valueRef();
         };
         const QChar tab = u'\t';
         const QLocale locale = QLocale::system(); // asked once per row, not once per conversion
+        FieldUtility& officers = FieldUtility::instance();
         // One buffer for every row of a list: AddItem copies the cells out of it.
-        thread_local QString row;
+        thread_local QString rowBuffer;
+        QString& row = rowBuffer;
         row.truncate(0);
 
         if (const QVariant& number = field(0); !number.isNull())
@@ -111,15 +128,18 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         if (const QVariant& value = field(2); !value.isNull())
             appendCurrency(row, vb::CCur(value, locale), locale);
         row += tab;
-        const QVariant& confirmation = field(3);
-        const QString confirmationText = confirmation.isNull() ? QString() : vb::CStr(confirmation);
-        row += confirmationText;
+        if (const QVariant& confirmation = field(3); !confirmation.isNull()) {
+            const qsizetype start = row.size();
+            vb::appendCStr(row, confirmation, locale);
+            // Trimmed, as Trim does, it is not empty: blanks alone do not make a confirmed receipt.
+            const QStringView text = QStringView(row).sliced(start);
+            if (std::any_of(text.begin(), text.end(), [](QChar c) { return c != u' '; }))
+                mblnReceiptsConfirmed = true;
+        }
         row += tab;
-        if (!vb::Trim(confirmationText).isEmpty())
-            mblnReceiptsConfirmed = true;
-        appendOfficerCell(row, field(4));
+        appendOfficerCell(row, field(4), officers);
         row += tab;
-        appendOfficerCell(row, field(5));
+        appendOfficerCell(row, field(5), officers);
         row += tab;
 
         if (mSdgCnfrmPymt->FieldSeparator() != tab) // no new string for every row
@@ -147,11 +167,9 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
                 if (const std::optional<Currency> value =
                         parseCurrency(vb::CStr(amountColumn.Value()), locale))
                     total += *value;
-                if (const QVariant date = dateColumn.Value(); vb::IsDate(date, locale)) {
-                    const QDate receiptDate = vb::CDate(date, locale);
-                    if (receiptDate > latest)
-                        latest = receiptDate;
-                }
+                if (const std::optional<QDate> date = vb::readAsDate(dateColumn.Value(), locale);
+                    date && *date > latest)
+                    latest = *date;
                 if (index == rows - 1)
                     break;
                 grid.MoveNext();

@@ -229,6 +229,10 @@ void TestMessaging::loadReceipts_data()
     ReceiptRecord unknownOfficers;
     unknownOfficers.issuingOfficer = qint64(-5);
     unknownOfficers.enteringOfficer = qint64(1234567890);
+    ReceiptRecord textual;
+    textual.confirmation = QStringLiteral(" 12 ");
+    textual.issuingOfficer = QStringLiteral("77");
+    textual.enteringOfficer = QStringLiteral(" 8 ");
     const QStringList empty(6, QString());
     QTest::newRow("all Null") << allNull << empty << false << 0;
     QTest::newRow("blank confirmation number")
@@ -236,6 +240,8 @@ void TestMessaging::loadReceipts_data()
     QTest::newRow("confirmation number, officers 0")
         << receipt("1001", {}, {}, "0000042", 0, 0) << QStringList{"1001", "", "", "0000042", "0:", "0:"}
         << true << 2;
+    QTest::newRow("number among blanks, officers as text")
+        << textual << QStringList{"", "", "", " 12 ", "77:", " 8 :"} << true << 2;
     QTest::newRow("unknown officers, negative and of ten digits")
         << unknownOfficers << QStringList{"", "", "", "", "-5:", "1234567890:"} << false << 2;
 }
