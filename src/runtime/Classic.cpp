@@ -1,5 +1,6 @@
 #include "runtime/Classic.h"
 
+#include "runtime/AppendInPlace.h"
 #include "runtime/ClassicError.h"
 #include "runtime/ClassicLocaleCache.h"
 #include "runtime/Currency.h"
@@ -168,7 +169,7 @@ QStringList literalWordsOfFormat(const QString& format)
 // anything else (names, quoted words, other digits) is left to QLocale.
 bool isPlainFormat(const QString& format, const QLocale& locale)
 {
-    constexpr qsizetype kLongest = 24; // its text, at most twice as long, fits appendPlainDate's buffer
+    constexpr qsizetype kLongest = 24; // longer ones are left to QLocale
     if (locale.zeroDigit() != u"0" || format.size() > kLongest)
         return false;
     for (qsizetype i = 0; i < format.size();) {
@@ -266,19 +267,18 @@ const DateLocale& dateLocale(const QLocale& locale)
     });
 }
 
-// Writes \a value with at least \a width digits at \a out; returns the end.
-char16_t* writeNumber(char16_t* out, int value, int width)
+// Writes a day or month (1-31) with at least \a width (1 or 2) digits, or a year of 1000-9999,
+// at \a out; returns the end.
+char16_t* writeDatePart(char16_t* out, int value, int width)
 {
-    char16_t digits[12];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char16_t>(u'0' + value % 10);
-        value /= 10;
-    } while (value > 0);
-    for (int i = n; i < width; ++i)
-        *out++ = u'0';
-    while (n > 0)
-        *out++ = digits[--n];
+    const auto digit = [](int d) { return static_cast<char16_t>(u'0' + d); };
+    if (value >= 1000) {
+        *out++ = digit(value / 1000);
+        *out++ = digit(value / 100 % 10);
+    }
+    if (value >= 10 || width == 2)
+        *out++ = digit(value / 10 % 10);
+    *out++ = digit(value % 10);
     return out;
 }
 
@@ -319,19 +319,20 @@ QDate dateOfCivil(int year, int month, int day)
 // 1000-9999.
 void appendPlainDate(QString& text, int year, int month, int day, const std::vector<PlainPiece>& pieces)
 {
-    char16_t buffer[64]; // a plain format has at most 24 pieces of at most 4 digits
-    char16_t* out = buffer;
-    for (const PlainPiece& piece : pieces) {
-        if (!piece.part)
-            *out++ = piece.literal;
-        else
-            out = writeNumber(out,
-                              *piece.part == Part::Day     ? day
-                              : *piece.part == Part::Month ? month
-                                                           : year,
-                              piece.width);
-    }
-    text.append(reinterpret_cast<const QChar*>(buffer), out - buffer);
+    // A piece is a literal or a number of at most 4 digits.
+    appendInPlace(text, 4 * static_cast<qsizetype>(pieces.size()), [&](char16_t* out) {
+        for (const PlainPiece& piece : pieces) {
+            if (!piece.part)
+                *out++ = piece.literal;
+            else
+                out = writeDatePart(out,
+                                    *piece.part == Part::Day     ? day
+                                    : *piece.part == Part::Month ? month
+                                                                 : year,
+                                    piece.width);
+        }
+        return out;
+    });
 }
 
 int monthOfName(QStringView word, const QLocale& locale)

@@ -1,12 +1,12 @@
 #include "runtime/CurrencyFormat.h"
 
+#include "runtime/AppendInPlace.h"
 #include "runtime/ClassicError.h"
 #include "runtime/ClassicLocaleCache.h"
 #include "runtime/NumberText.h"
 
 #include <algorithm>
 #include <array>
-#include <QVarLengthArray>
 
 namespace tavro {
 
@@ -27,6 +27,7 @@ struct CurrencyPattern
     bool plainIntegers = false;
     /// The separators when each is one UTF-16 unit (most locales), else 0.
     char16_t groupUnit = 0, pointUnit = 0;
+    bool asciiDigits = false; ///< the zero digit is '0'
 };
 
 // Qt groups by the count of digits alone (least, top and higher group sizes); what it writes
@@ -103,6 +104,7 @@ CurrencyPattern patternOf(const QLocale& locale)
     pattern.decimalPoint = locale.decimalPoint();
     pattern.groupSeparator = locale.groupSeparator();
     pattern.zeroDigit = locale.zeroDigit();
+    pattern.asciiDigits = pattern.zeroDigit == u"0";
     if (pattern.groupSeparator.size() == 1)
         pattern.groupUnit = pattern.groupSeparator.at(0).unicode();
     if (pattern.decimalPoint.size() == 1)
@@ -191,13 +193,15 @@ std::optional<qint64> plainAmountUnits(QStringView text, const CurrencyPattern& 
 // ASCII digits); nullopt leaves the text to the general reader.
 std::optional<Currency> readWrittenAmount(QStringView text, const CurrencyPattern& pattern)
 {
-    if (pattern.zeroDigit != u"0")
+    if (!pattern.asciiDigits)
         return std::nullopt;
+    // Prefixes and suffixes are a character or two: compared here, not by a general search.
     const auto between = [&](const QString& prefix, const QString& suffix) -> std::optional<QStringView> {
-        if (text.size() <= prefix.size() + suffix.size() || !text.startsWith(prefix) ||
-            !text.endsWith(suffix))
+        const qsizetype middle = text.size() - prefix.size() - suffix.size();
+        if (middle <= 0 || !std::equal(prefix.cbegin(), prefix.cend(), text.cbegin()) ||
+            !std::equal(suffix.cbegin(), suffix.cend(), text.cbegin() + prefix.size() + middle))
             return std::nullopt;
-        return text.mid(prefix.size(), text.size() - prefix.size() - suffix.size());
+        return text.sliced(prefix.size(), middle);
     };
     if (const auto number = between(pattern.positivePrefix, pattern.positiveSuffix)) {
         if (const auto units = plainAmountUnits(*number, pattern))
@@ -270,22 +274,25 @@ void appendCurrency(QString& text, Currency amount, const QLocale& locale)
         text += suffix;
         return;
     }
-    // ASCII digits (see learnGrouping): the text is put together in one buffer and appended once.
-    QVarLengthArray<char16_t, 128> buffer(prefix.size() + suffix.size() + pattern.decimalPoint.size() +
-                                          20 * (1 + pattern.groupSeparator.size()) + kMaxDecimals);
-    const auto units16 = [](const QString& s) { return reinterpret_cast<const char16_t*>(s.constData()); };
-    char16_t* out = std::copy(units16(prefix), units16(prefix) + prefix.size(), buffer.data());
-    out = writeGroupedDigits(out, whole, pattern);
-    if (pattern.decimals > 0) {
-        out = std::copy(units16(pattern.decimalPoint),
-                        units16(pattern.decimalPoint) + pattern.decimalPoint.size(), out);
-        quint64 fraction = magnitude % fractionScale;
-        for (int i = pattern.decimals - 1; i >= 0; --i, fraction /= 10)
-            out[i] = static_cast<char16_t>(u'0' + fraction % 10);
-        out += pattern.decimals;
-    }
-    out = std::copy(units16(suffix), units16(suffix) + suffix.size(), out);
-    text.append(reinterpret_cast<const QChar*>(buffer.data()), out - buffer.data());
+    // ASCII digits (see learnGrouping): the text is written straight onto the end of \a text.
+    const qsizetype most = prefix.size() + suffix.size() + pattern.decimalPoint.size() +
+                           20 * (1 + pattern.groupSeparator.size()) + kMaxDecimals;
+    appendInPlace(text, most, [&](char16_t* out) {
+        const auto units16 = [](const QString& s) {
+            return reinterpret_cast<const char16_t*>(s.constData());
+        };
+        out = std::copy(units16(prefix), units16(prefix) + prefix.size(), out);
+        out = writeGroupedDigits(out, whole, pattern);
+        if (pattern.decimals > 0) {
+            out = std::copy(units16(pattern.decimalPoint),
+                            units16(pattern.decimalPoint) + pattern.decimalPoint.size(), out);
+            quint64 fraction = magnitude % fractionScale;
+            for (int i = pattern.decimals - 1; i >= 0; --i, fraction /= 10)
+                out[i] = static_cast<char16_t>(u'0' + fraction % 10);
+            out += pattern.decimals;
+        }
+        return std::copy(units16(suffix), units16(suffix) + suffix.size(), out);
+    });
 }
 
 std::optional<Currency> parseCurrency(QStringView text, const QLocale& locale)

@@ -7,12 +7,12 @@
 #include "controls/Label.h"
 #include "controls/SSOleDBGrid.h"
 #include "controls/SSOption.h"
+#include "runtime/AppendInPlace.h"
 #include "runtime/Classic.h"
 #include "runtime/CurrencyFormat.h"
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -43,18 +43,21 @@ void appendOfficerCell(QString& row, const QVariant& id, FieldUtility& officers)
     const bool inRange =
         value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
     const QString name = officers.GetOfficerName(inRange ? static_cast<qint32>(value) : vb::CLng(id), 0);
-    // Written backwards from the colon: the digits, then the sign.
-    char16_t text[24];
-    char16_t* start = text + std::size(text);
-    *--start = u':';
-    quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
-    do {
-        *--start = static_cast<char16_t>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude > 0);
-    if (value < 0)
-        *--start = u'-';
-    row.append(reinterpret_cast<const QChar*>(start), text + std::size(text) - start);
+    // Written in place, the digits last first, then the colon.
+    const quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
+    int digits = 1;
+    for (quint64 rest = magnitude / 10; rest > 0; rest /= 10)
+        ++digits;
+    appendInPlace(row, digits + 2, [&](char16_t* out) {
+        if (value < 0)
+            *out++ = u'-';
+        char16_t* const colon = out + digits;
+        char16_t* at = colon;
+        for (quint64 rest = magnitude; at > out; rest /= 10)
+            *--at = static_cast<char16_t>(u'0' + rest % 10);
+        *colon = u':';
+        return colon + 1;
+    });
     row += name;
 }
 
