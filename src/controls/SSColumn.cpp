@@ -79,6 +79,13 @@ void SSColumn::setHeadStyleSet(const QString& name)
     changed(false);
 }
 
+const QVariant* SSColumn::storedValue() const
+{
+    if (m_grid->m_current < 0 || m_style == ColumnStyle::CheckBox)
+        return nullptr;
+    return &m_grid->cell(m_grid->m_current, m_position);
+}
+
 QVariant SSColumn::Value() const
 {
     return m_grid->currentValue(m_position);

@@ -1,6 +1,7 @@
 #include "runtime/CurrencyFormat.h"
 
 #include "runtime/AppendInPlace.h"
+#include "runtime/Classic.h"
 #include "runtime/ClassicError.h"
 #include "runtime/ClassicLocaleCache.h"
 #include "runtime/NumberText.h"
@@ -307,6 +308,18 @@ std::optional<Currency> parseCurrency(QStringView text, const QLocale& locale)
     if (!plain)
         return std::nullopt;
     return Currency::fromPlainText(*plain);
+}
+
+std::optional<Currency> readAsCurrency(const QVariant& value, const QLocale& locale)
+{
+    if (value.isNull())
+        return std::nullopt;
+    if (value.typeId() == QMetaType::QString) // a cell's text, read where it is
+        return parseCurrency(*static_cast<const QString*>(value.constData()), locale);
+    std::optional<Currency> amount;
+    // A value without a text is no amount.
+    captureError([&] { amount = parseCurrency(vb::CStr(value), locale); });
+    return amount;
 }
 
 double currencyTextToDouble(QStringView text, const QLocale& locale)

@@ -5,6 +5,7 @@
 #include <optional>
 #include <QLocale>
 #include <QString>
+#include <QVariant>
 
 namespace tavro {
 
@@ -38,6 +39,9 @@ int currencyDecimals(const QLocale& locale = QLocale::system());
 /// or parentheses; blanks around. More than four decimals round half to even.
 /// Returns nullopt for a text that is not a number and for an amount out of range.
 std::optional<Currency> parseCurrency(QStringView text, const QLocale& locale = QLocale::system());
+/// A value that reads as an amount: parseCurrency of its text (vb::CStr); nullopt for Null
+/// and for values without a text.
+std::optional<Currency> readAsCurrency(const QVariant& value, const QLocale& locale = QLocale::system());
 
 /// The classic CDbl of a currency text: the same texts parseCurrency reads, plus exponents,
 /// with no limit to the currency range. An empty (or blank) text reads as 0.

@@ -174,6 +174,27 @@ private slots:
         QCOMPARE(shownRow(grid, 1), toggles && clicks == 1 ? u"1002|$250.00|[x]"_qs : u"1002|$250.00|[ ]"_qs);
         QCOMPARE(shownRow(grid, 0) + shownRow(grid, 2), QStringLiteral("1001|$100.00|[ ]1003|$0.50|[ ]"));
     }
+
+    void readValueShouldGiveWhatValueGives()
+    {
+        SSOleDBGrid grid;
+        SSColumn& number = grid.addColumn("Receipt Number", "Receipt #");
+        SSColumn& check = grid.addColumn("Check Column", "");
+        check.setStyle(ColumnStyle::CheckBox);
+        const auto read = [](const SSColumn& column) {
+            return column.readValue([](const QVariant& value) { return value; });
+        };
+        QCOMPARE(read(number), number.Value()); // no current row
+        for (const char* row : {"1001\t1", "1002\t"})
+            grid.AddItem(row);
+        grid.MoveFirst();
+        check.setValue(QStringLiteral("True"));
+        for (int row = 0; row < 2; ++row, grid.MoveNext()) {
+            QCOMPARE(read(number), number.Value());
+            QCOMPARE(read(check), check.Value());
+            QCOMPARE(read(check).typeId(), QMetaType::Bool);
+        }
+    }
 };
 
 QTEST_MAIN(TestGrid)

@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <limits>
+#include <QSize>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using tavro::Currency;
 using Make = std::function<Currency()>;
 
@@ -107,6 +109,28 @@ private slots:
         QVERIFY2(back.has_value(), qPrintable(text));
         QCOMPARE(back->units(), expected);
         QCOMPARE(tavro::formatCurrency(*back, locale), text);
+    }
+
+    void valuesShouldReadAsAmountsByTheirText_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<std::optional<qint64>>("expected");
+        QTest::newRow("Null") << QVariant() << std::optional<qint64>();
+        QTest::newRow("currency text") << QVariant(u"$1,234.50"_qs) << std::optional<qint64>(12345000);
+        QTest::newRow("other text") << QVariant(u"12 dollars"_qs) << std::optional<qint64>();
+        QTest::newRow("double") << QVariant(12.5) << std::optional<qint64>(125000);
+        QTest::newRow("amount") << QVariant::fromValue(units(-70000)) << std::optional<qint64>(-70000);
+        QTest::newRow("Boolean") << QVariant(true) << std::optional<qint64>();
+        QTest::newRow("no text") << QVariant(QSize(1, 2)) << std::optional<qint64>();
+    }
+    void valuesShouldReadAsAmountsByTheirText()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(std::optional<qint64>, expected);
+        const std::optional<Currency> amount = tavro::readAsCurrency(value, QLocale("en_US"));
+        QCOMPARE(amount.has_value(), expected.has_value());
+        if (amount)
+            QCOMPARE(amount->units(), *expected);
     }
 };
 

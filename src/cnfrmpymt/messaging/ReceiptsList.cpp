@@ -167,10 +167,12 @@ void TAVRO_CnfrmPymt::CalculateGridTotals()
                 const int index = grid.AddItemRowIndex(grid.Bookmark());
                 if (index > rows - 1)
                     break;
+                // The cells are read where they are stored, not copied.
                 if (const std::optional<Currency> value =
-                        parseCurrency(vb::CStr(amountColumn.Value()), locale))
+                        amountColumn.readValue([&](const QVariant& v) { return readAsCurrency(v, locale); }))
                     total += *value;
-                if (const std::optional<QDate> date = vb::readAsDate(dateColumn.Value(), locale);
+                if (const std::optional<QDate> date =
+                        dateColumn.readValue([&](const QVariant& v) { return vb::readAsDate(v, locale); });
                     date && *date > latest)
                     latest = *date;
                 if (index == rows - 1)
