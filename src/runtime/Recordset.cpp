@@ -116,6 +116,24 @@ void Recordset::MoveNext()
     if (Eof())
         raiseError(err::NoCurrentRecord);
     ++m_position;
+    prefetchAhead();
+}
+
+void Recordset::prefetchAhead() const
+{
+    // Records are mostly read in order, thousands at a time (a list being filled), and a large
+    // set's values and texts have long left the cache: the values of the record a few places
+    // on, and the texts of a nearer one, are fetched now, so that neither waits when its turn
+    // comes.
+    constexpr int kValuesAhead = 8, kTextsAhead = 4;
+    if (m_position + kValuesAhead < RecordCount())
+        __builtin_prefetch(m_records[m_order[m_position + kValuesAhead]].constData());
+    if (m_position + kTextsAhead < RecordCount()) {
+        for (const QVariant& value : m_records[m_order[m_position + kTextsAhead]]) {
+            if (value.metaType() == QMetaType::fromType<QString>())
+                __builtin_prefetch(static_cast<const QString*>(value.constData())->constData());
+        }
+    }
 }
 
 void Recordset::MoveLast()

@@ -122,6 +122,7 @@ private:
         FieldType type;
     };
     int requireCurrent() const;
+    void prefetchAhead() const;
 
     QList<FieldDef> m_fields;
     QList<QList<QVariant>> m_records; // in stored order
