@@ -11,9 +11,11 @@ SeamSlot<ReferenceData>& slot()
     // The controls' provider slot must outlive this one: the default ReferenceData
     // uninstalls itself from it when it is destroyed at exit. Touching it first makes
     // it constructed first and so destroyed last.
-    (void)CodeListProvider::instance();
-    static SeamSlot<ReferenceData> s(
-        []() -> std::unique_ptr<ReferenceData> { return std::make_unique<ReferenceData>(); });
+    static SeamSlot<ReferenceData> s = [] {
+        (void)CodeListProvider::instance();
+        return SeamSlot<ReferenceData>(
+            []() -> std::unique_ptr<ReferenceData> { return std::make_unique<ReferenceData>(); });
+    }();
     return s;
 }
 

@@ -713,8 +713,8 @@ QVariant SSOleDBGrid::RowBookmark(int index) const
 
 int SSOleDBGrid::AddItemRowIndex(const QVariant& bookmark) const
 {
-    bool ok = false;
-    const int row = bookmark.toInt(&ok);
+    bool ok = bookmark.typeId() == QMetaType::Int; // as Bookmark() gives them
+    const int row = ok ? *static_cast<const int*>(bookmark.constData()) : bookmark.toInt(&ok);
     return ok && row >= 0 && row < Rows() ? row : -1;
 }
 

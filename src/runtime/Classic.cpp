@@ -721,7 +721,7 @@ Currency CCur(const QVariant& value, const QLocale& locale)
     if (value.isNull())
         raiseError(err::InvalidUseOfNull);
     if (value.metaType() == QMetaType::fromType<Currency>())
-        return value.value<Currency>();
+        return *static_cast<const Currency*>(value.constData());
     if (isWholeNumberType(value)) {
         if (value.typeId() == QMetaType::ULongLong && value.toULongLong() > quint64(LLONG_MAX))
             raiseError(err::Overflow);
@@ -873,9 +873,11 @@ QString CStr(const QVariant& value)
     }
 }
 
-void appendCStr(QString& text, const QVariant& value, const QLocale& locale)
+void appendCellText(QString& text, const QVariant& value, const QLocale& locale)
 {
-    switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
+    if (value.isNull())
+        return;
+    switch (value.typeId()) {
     case QMetaType::QString:
         text += *static_cast<const QString*>(value.constData()); // no copy of its own
         return;

@@ -109,9 +109,9 @@ QDate CDate(const QVariant& value, const QLocale& locale = QLocale::system());
 /// Currency as Currency::toPlainText; dates as dateText; Booleans "True"/"False".
 /// Raises 94 for Null and 13 for a value that has no text.
 QString CStr(const QVariant& value);
-/// Appends CStr(value) to \a text, dates in \a locale's format; raises as CStr does, leaving
-/// \a text as it was.
-void appendCStr(QString& text, const QVariant& value, const QLocale& locale = QLocale::system());
+/// Appends CStr(value) to \a text, dates in \a locale's format, and nothing for Null (an empty
+/// cell of a list); raises as CStr does for a value without a text, leaving \a text as it was.
+void appendCellText(QString& text, const QVariant& value, const QLocale& locale = QLocale::system());
 
 /// Removes leading and trailing blanks (U+0020 only, as classically: tabs stay).
 QString Trim(const QString& text);

@@ -225,6 +225,25 @@ int currencyDecimals(const QLocale& locale)
 namespace {
 
 /// The magnitude of an amount at the locale's decimals (in units of its smallest decimal).
+// \a value divided by 10^\a digits (0-4), and the remainder. Each case divides by a constant,
+// which compiles to a multiplication; a division by a number known only at run time takes
+// tens of cycles, several times for every amount of a list.
+std::pair<quint64, quint64> splitDigits(quint64 value, int digits)
+{
+    switch (digits) {
+    case 0:
+        return {value, 0};
+    case 1:
+        return {value / 10, value % 10};
+    case 2:
+        return {value / 100, value % 100};
+    case 3:
+        return {value / 1000, value % 1000};
+    default:
+        return {value / 10000, value % 10000};
+    }
+}
+
 quint64 shownMagnitude(qint64 units, const CurrencyPattern& pattern)
 {
     // The magnitude as unsigned, so that the minimum does not overflow.
@@ -232,12 +251,13 @@ quint64 shownMagnitude(qint64 units, const CurrencyPattern& pattern)
     quint64 step = 1;
     for (int i = pattern.decimals; i < kMaxDecimals; ++i)
         step *= 10;
-    const quint64 remainder = magnitude % step;
-    magnitude /= step;
+    quint64 remainder = 0;
+    std::tie(magnitude, remainder) = splitDigits(magnitude, kMaxDecimals - pattern.decimals);
     // At the very ends of the range rounding up would give a text that no longer reads
     // back as a Currency; there the amount is cut instead.
     constexpr quint64 kLargestMagnitude = 9223372036854775807ull;
-    if (remainder * 2 >= step && (magnitude + 1) <= kLargestMagnitude / step)
+    // (magnitude + 1) * step cannot overflow: magnitude is at most 2^63 / step.
+    if (remainder * 2 >= step && (magnitude + 1) * step <= kLargestMagnitude)
         ++magnitude;
     return magnitude;
 }
@@ -256,10 +276,7 @@ void appendCurrency(QString& text, Currency amount, const QLocale& locale)
     const CurrencyPattern& pattern = cachedPatternOf(locale);
     const qint64 units = amount.units();
     const quint64 magnitude = shownMagnitude(units, pattern);
-    quint64 fractionScale = 1;
-    for (int i = 0; i < pattern.decimals; ++i)
-        fractionScale *= 10;
-    const quint64 whole = magnitude / fractionScale;
+    const auto [whole, fractionDigits] = splitDigits(magnitude, pattern.decimals);
     const bool negative = units < 0 && magnitude != 0;
     const QString& prefix = negative ? pattern.negativePrefix : pattern.positivePrefix;
     const QString& suffix = negative ? pattern.negativeSuffix : pattern.positiveSuffix;
@@ -270,7 +287,7 @@ void appendCurrency(QString& text, Currency amount, const QLocale& locale)
         text += locale.toString(static_cast<qulonglong>(whole));
         if (pattern.decimals > 0) {
             text += pattern.decimalPoint;
-            appendLocalDigits(text, magnitude % fractionScale, pattern.decimals, pattern.zeroDigit);
+            appendLocalDigits(text, fractionDigits, pattern.decimals, pattern.zeroDigit);
         }
         text += suffix;
         return;
@@ -287,7 +304,7 @@ void appendCurrency(QString& text, Currency amount, const QLocale& locale)
         if (pattern.decimals > 0) {
             out = std::copy(units16(pattern.decimalPoint),
                             units16(pattern.decimalPoint) + pattern.decimalPoint.size(), out);
-            quint64 fraction = magnitude % fractionScale;
+            quint64 fraction = fractionDigits;
             for (int i = pattern.decimals - 1; i >= 0; --i, fraction /= 10)
                 out[i] = static_cast<char16_t>(u'0' + fraction % 10);
             out += pattern.decimals;

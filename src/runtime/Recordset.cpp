@@ -129,8 +129,10 @@ void Recordset::prefetchAhead() const
     if (m_position + kValuesAhead < RecordCount())
         __builtin_prefetch(m_records[m_order[m_position + kValuesAhead]].constData());
     if (m_position + kTextsAhead < RecordCount()) {
+        // Types compared by their interfaces: QMetaType's equality goes on to compare ids.
+        const QtPrivate::QMetaTypeInterface* const text = QMetaType::fromType<QString>().iface();
         for (const QVariant& value : m_records[m_order[m_position + kTextsAhead]]) {
-            if (value.metaType() == QMetaType::fromType<QString>())
+            if (value.metaType().iface() == text)
                 __builtin_prefetch(static_cast<const QString*>(value.constData())->constData());
         }
     }

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <QDate>
+#include <QSize>
 #include <QTest>
 #include <stdexcept>
 
@@ -125,7 +126,7 @@ private slots:
         }
     }
 
-    void appendedTextShouldBeCStr_data()
+    void cellTextShouldBeCStr_data()
     {
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("expected"); // "" where it is the system locale's
@@ -137,18 +138,16 @@ private slots:
         QTest::newRow("whole number") << QVariant(qint64(-1234)) << "-1234" << 0;
         QTest::newRow("currency") << QVariant::fromValue(Currency::fromUnits(12345)) << "1.2345" << 0;
         QTest::newRow("Boolean") << QVariant(true) << "True" << 0;
-        QTest::newRow("Null") << QVariant() << "" << int(err::InvalidUseOfNull);
-        QTest::newRow("Null date") << QVariant(QMetaType::fromType<QDate>()) << ""
-                                   << int(err::InvalidUseOfNull);
+        QTest::newRow("no text") << QVariant(QSize(1, 2)) << "" << int(err::TypeMismatch);
     }
 
-    void appendedTextShouldBeCStr()
+    void cellTextShouldBeCStr()
     {
         QFETCH(QVariant, value);
         QFETCH(QString, expected);
         QFETCH(int, error);
         QString text = u"1\t"_qs;
-        QCOMPARE(errorOf([&] { vb::appendCStr(text, value); }), error);
+        QCOMPARE(errorOf([&] { vb::appendCellText(text, value); }), error);
         if (error) {
             QCOMPARE(text, u"1\t"_qs); // left as it was
             return;
@@ -156,6 +155,15 @@ private slots:
         QCOMPARE(text, u"1\t"_qs + vb::CStr(value));
         if (!expected.isEmpty())
             QCOMPARE(vb::CStr(value), expected);
+    }
+
+    void nullShouldAppendNothing()
+    {
+        for (const QVariant& null : {QVariant(), QVariant(QMetaType::fromType<QDate>())}) {
+            QString text = u"1\t"_qs;
+            vb::appendCellText(text, null);
+            QCOMPARE(text, u"1\t"_qs);
+        }
     }
 };
 

@@ -21,14 +21,17 @@
 namespace tavro {
 
 namespace {
-/// Appends "1234:Jane Roe" for an officer identifier, nothing for Null. A whole number, as
-/// identifiers arrive, is written here without strings of its own; it is its own CLng when
-/// it is in range.
-void appendOfficerCell(QString& row, const QVariant& id, FieldUtility& officers)
+/// Appends a tab, then "1234:Jane Roe" for an officer identifier, nothing for Null. A whole
+/// number in range, as identifiers arrive, is its own CLng and is written in place with the
+/// tab before it.
+void appendTabAndOfficerCell(QString& row, const QVariant& id, FieldUtility& officers)
 {
-    if (id.isNull())
+    if (id.isNull()) {
+        row += u'\t';
         return;
+    }
     qint64 value = 0;
+    bool whole = true;
     switch (id.typeId()) {
     case QMetaType::LongLong:
         value = *static_cast<const qint64*>(id.constData());
@@ -37,23 +40,27 @@ void appendOfficerCell(QString& row, const QVariant& id, FieldUtility& officers)
         value = *static_cast<const int*>(id.constData());
         break;
     default:
-        row += vb::CStr(id) + u':' + officers.GetOfficerName(vb::CLng(id), 0);
+        whole = false;
+        break;
+    }
+    if (!whole || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
+        row += u'\t';
+        row += vb::CStr(id) + u':' + officers.GetOfficerName(vb::CLng(id), 0); // CLng raises past the range
         return;
     }
-    const bool inRange =
-        value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max();
-    const QString name = officers.GetOfficerName(inRange ? static_cast<qint32>(value) : vb::CLng(id), 0);
-    // Written in place, the digits last first, then the colon.
-    const quint64 magnitude = value < 0 ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
+    const QString name = officers.GetOfficerName(static_cast<qint32>(value), 0);
+    const quint32 magnitude = value < 0 ? 0u - static_cast<quint32>(value) : static_cast<quint32>(value);
     int digits = 1;
-    for (quint64 rest = magnitude / 10; rest > 0; rest /= 10)
+    for (quint32 rest = magnitude / 10; rest > 0; rest /= 10)
         ++digits;
-    appendInPlace(row, digits + 2, [&](char16_t* out) {
+    // The digits are written last first, after the tab and the sign.
+    appendInPlace(row, digits + 3, [&](char16_t* out) {
+        *out++ = u'\t';
         if (value < 0)
             *out++ = u'-';
         char16_t* const colon = out + digits;
         char16_t* at = colon;
-        for (quint64 rest = magnitude; at > out; rest /= 10)
+        for (quint32 rest = magnitude; at > out; rest /= 10)
             *--at = static_cast<char16_t>(u'0' + rest % 10);
         *colon = u':';
         return colon + 1;
@@ -122,27 +129,21 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         QString& row = rowBuffer;
         row.truncate(0);
 
-        if (const QVariant& number = field(0); !number.isNull())
-            vb::appendCStr(row, number, locale);
+        vb::appendCellText(row, field(0), locale); // empty when Null
         row += tab;
-        if (const QVariant& value = field(1); !value.isNull())
-            vb::appendCStr(row, value, locale);
+        vb::appendCellText(row, field(1), locale);
         row += tab;
         if (const QVariant& value = field(2); !value.isNull())
             appendCurrency(row, vb::CCur(value, locale), locale);
         row += tab;
-        if (const QVariant& confirmation = field(3); !confirmation.isNull()) {
-            const qsizetype start = row.size();
-            vb::appendCStr(row, confirmation, locale);
-            // Trimmed, as Trim does, it is not empty: blanks alone do not make a confirmed receipt.
-            const QStringView text = QStringView(row).sliced(start);
-            if (std::any_of(text.begin(), text.end(), [](QChar c) { return c != u' '; }))
-                mblnReceiptsConfirmed = true;
-        }
-        row += tab;
-        appendOfficerCell(row, field(4), officers);
-        row += tab;
-        appendOfficerCell(row, field(5), officers);
+        const qsizetype confirmationStart = row.size();
+        vb::appendCellText(row, field(3), locale);
+        // Trimmed, as Trim does, it is not empty: blanks alone do not make a confirmed receipt.
+        const QStringView confirmation = QStringView(row).sliced(confirmationStart);
+        if (std::any_of(confirmation.begin(), confirmation.end(), [](QChar c) { return c != u' '; }))
+            mblnReceiptsConfirmed = true;
+        appendTabAndOfficerCell(row, field(4), officers);
+        appendTabAndOfficerCell(row, field(5), officers);
         row += tab;
 
         if (mSdgCnfrmPymt->FieldSeparator() != tab) // no new string for every row

@@ -108,6 +108,8 @@ private slots:
     void requestEnvelope();
     void loadReceipts_data();
     void loadReceipts();
+    void loadReceiptsSkipsARowItCannotWrite_data();
+    void loadReceiptsSkipsARowItCannotWrite();
     void calculateGridTotals_data();
     void calculateGridTotals();
     void searchReply_data();
@@ -290,6 +292,37 @@ void TestMessaging::loadReceipts()
     // The data set is not moved.
     set->MoveNext();
     QVERIFY(!set->Eof());
+}
+
+void TestMessaging::loadReceiptsSkipsARowItCannotWrite_data()
+{
+    QTest::addColumn<protocol::Value>("officer");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("past the 32-bit range") << protocol::Value(qint64(2147483648)) << "Overflow";
+    QTest::newRow("below it") << protocol::Value(qint64(-2147483649)) << "Overflow";
+    QTest::newRow("no number") << protocol::Value(QStringLiteral("J. Roe")) << "Type mismatch";
+}
+
+void TestMessaging::loadReceiptsSkipsARowItCannotWrite()
+{
+    QFETCH(protocol::Value, officer);
+    QFETCH(QString, message);
+    DocumentFixture f;
+    f.show();
+    TAVRO_CnfrmPymt& d = *f.document;
+    ReceiptRecord bad = receipt("1001", {}, {}, "", 7, 8);
+    bad.enteringOfficer = officer;
+    const DataSetPtr set =
+        DataSet::fromWire(QStringLiteral("RECEIPT"), receiptSet({bad, receipt("1002", {}, {}, "", 7, 8)}));
+    set->Prepare();
+    for (set->MoveFirst(); !set->Eof(); set->MoveNext())
+        d.LoadReceipts(*set);
+
+    // Reported once under the procedure's own label; the next record still makes its row.
+    QCOMPARE(f.env.errors.labels(), QStringList{QStringLiteral("TAVRO_CnfrmPymt.LoadReceipts")});
+    QCOMPARE(f.env.errors.reports.constFirst().message, message);
+    QCOMPARE(d.mSdgCnfrmPymt->Rows(), 1);
+    QCOMPARE(gridCell(*d.mSdgCnfrmPymt, 0, QStringLiteral("Receipt Number")), QStringLiteral("1002"));
 }
 
 void TestMessaging::calculateGridTotals_data()
