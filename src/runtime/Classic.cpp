@@ -792,8 +792,7 @@ void appendDateText(QString& text, QDate date, const QLocale& locale)
 
 std::optional<QDate> readAsDate(const QVariant& value, const QLocale& locale)
 {
-    if (value.isNull())
-        return std::nullopt;
+    // No test for Null: a Null date or text holds no date, and Null has no type.
     QDate date;
     switch (value.typeId()) {
     case QMetaType::QDate:
@@ -875,20 +874,21 @@ QString CStr(const QVariant& value)
 
 void appendCellText(QString& text, const QVariant& value, const QLocale& locale)
 {
-    if (value.isNull())
-        return;
+    // Texts and dates first, without a test for Null: a Null text is empty, and a Null date is
+    // invalid and goes on to the test below.
     switch (value.typeId()) {
     case QMetaType::QString:
         text += *static_cast<const QString*>(value.constData()); // no copy of its own
         return;
     case QMetaType::QDate:
-        if (value.toDate().isValid())
-            return appendDateText(text, value.toDate(), locale);
+        if (const QDate date = value.toDate(); date.isValid())
+            return appendDateText(text, date, locale);
         break;
     default:
         break;
     }
-    text += CStr(value);
+    if (!value.isNull())
+        text += CStr(value);
 }
 
 QString LTrim(const QString& text)

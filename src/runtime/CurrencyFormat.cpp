@@ -329,10 +329,10 @@ std::optional<Currency> parseCurrency(QStringView text, const QLocale& locale)
 
 std::optional<Currency> readAsCurrency(const QVariant& value, const QLocale& locale)
 {
+    if (value.typeId() == QMetaType::QString) // a cell's text, read where it is; a Null text is empty
+        return parseCurrency(*static_cast<const QString*>(value.constData()), locale);
     if (value.isNull())
         return std::nullopt;
-    if (value.typeId() == QMetaType::QString) // a cell's text, read where it is
-        return parseCurrency(*static_cast<const QString*>(value.constData()), locale);
     std::optional<Currency> amount;
     // A value without a text is no amount.
     captureError([&] { amount = parseCurrency(vb::CStr(value), locale); });

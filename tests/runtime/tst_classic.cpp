@@ -157,12 +157,16 @@ private slots:
             QCOMPARE(vb::CStr(value), expected);
     }
 
-    void nullShouldAppendNothing()
+    void nullShouldBeAnEmptyCellAndNoDate()
     {
-        for (const QVariant& null : {QVariant(), QVariant(QMetaType::fromType<QDate>())}) {
+        for (const QVariant& null :
+             {QVariant(), QVariant(QMetaType::fromType<QDate>()), QVariant(QMetaType::fromType<QString>()),
+              QVariant(QMetaType::fromType<qint64>())}) {
             QString text = u"1\t"_qs;
             vb::appendCellText(text, null);
             QCOMPARE(text, u"1\t"_qs);
+            QVERIFY(!vb::IsDate(null));
+            QCOMPARE(errorOf([&] { vb::CDate(null); }), int(err::InvalidUseOfNull));
         }
     }
 };

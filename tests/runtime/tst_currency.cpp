@@ -116,6 +116,7 @@ private slots:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<std::optional<qint64>>("expected");
         QTest::newRow("Null") << QVariant() << std::optional<qint64>();
+        QTest::newRow("Null text") << QVariant(QMetaType::fromType<QString>()) << std::optional<qint64>();
         QTest::newRow("currency text") << QVariant(u"$1,234.50"_qs) << std::optional<qint64>(12345000);
         QTest::newRow("other text") << QVariant(u"12 dollars"_qs) << std::optional<qint64>();
         QTest::newRow("double") << QVariant(12.5) << std::optional<qint64>(125000);
