@@ -4,14 +4,18 @@ set(TAVRO_WARNINGS
   -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Woverloaded-virtual
   -Werror=return-type)
 
-# tavro_add_library(name [SHARED|STATIC] SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# tavro_add_library(name [SHARED [OPENED_LATER]|STATIC] SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# OPENED_LATER marks a library that only a plugin brings in, when the shell opens it.
 function(tavro_add_library name)
-  cmake_parse_arguments(ARG "SHARED" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SHARED;OPENED_LATER" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
   if(ARG_SHARED)
     add_library(${name} SHARED ${ARG_SOURCES})
-    # Every library is linked in at start, never opened later: its thread-local caches can
-    # take the static model, a register read instead of a __tls_get_addr call per use.
-    target_compile_options(${name} PRIVATE -ftls-model=initial-exec)
+    # A library linked in at start can give its thread-local caches the static model: a
+    # register read instead of a __tls_get_addr call per use. One opened later keeps the
+    # general model; the static block has little room left by then.
+    if(NOT ARG_OPENED_LATER)
+      target_compile_options(${name} PRIVATE -ftls-model=initial-exec)
+    endif()
   else()
     add_library(${name} STATIC ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -164,6 +164,8 @@ private:
     /// The number field's text as the last change handling left it: what a paste through
     /// Ctrl+V or the context menu is undone to.
     QString m_entryTextSeen;
+    /// LoadReceipts' row text, one buffer for every row of a list: AddItem copies the cells out.
+    QString m_receiptRow;
 };
 
 } // namespace tavro

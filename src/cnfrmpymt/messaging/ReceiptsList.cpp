@@ -111,22 +111,22 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
     runProcedure(QStringLiteral("TAVRO_CnfrmPymt.LoadReceipts"), [&] {
         thread_local ReceiptFieldPositions positions;
         const RecordsetPtr& recordset = lRsRecordset.Recordset();
-        const std::array<int, 6>& position = positions.of(recordset);
-        // The values are read in place: nothing changes the record set while its row is written.
-        const QList<QVariant>* values = recordset ? &recordset->currentValues() : nullptr;
+        const std::array<int, 6> position = positions.of(recordset); // a copy: one thread-local lookup
+        // The values are read in place, the record found once: nothing changes the record set
+        // while its row is written.
+        const QList<QVariant>* values = nullptr;
         const auto field = [&](std::size_t which) -> const QVariant& {
             const int at = position[which];
-            // A field the set does not have raises as a lookup by name does.
-            return at >= 0
-                       ? (*values)[at]
-                       : lRsRecordset.Fields().Item(QString::fromLatin1(kReceiptFields[which])).valueRef();
+            if (at < 0) // a field the set does not have raises as a lookup by name does
+                return lRsRecordset.Fields().Item(QString::fromLatin1(kReceiptFields[which])).valueRef();
+            if (!values)
+                values = &recordset->currentValues();
+            return (*values)[at];
         };
         const QChar tab = u'\t';
         const QLocale locale = QLocale::system(); // asked once per row, not once per conversion
         FieldUtility& officers = FieldUtility::instance();
-        // One buffer for every row of a list: AddItem copies the cells out of it.
-        thread_local QString rowBuffer;
-        QString& row = rowBuffer;
+        QString& row = m_receiptRow;
         row.truncate(0);
 
         vb::appendCellText(row, field(0), locale); // empty when Null
