@@ -1,11 +1,11 @@
 #include "runtime/Classic.h"
 
-#include "runtime/AppendInPlace.h"
 #include "runtime/ClassicError.h"
 #include "runtime/ClassicLocaleCache.h"
 #include "runtime/Currency.h"
 #include "runtime/CurrencyFormat.h"
 #include "runtime/NumberText.h"
+#include "runtime/TextBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -317,10 +317,10 @@ QDate dateOfCivil(int year, int month, int day)
 
 // Appends the date in a plain format (see isPlainFormat), as QLocale writes it for years
 // 1000-9999.
-void appendPlainDate(QString& text, int year, int month, int day, const std::vector<PlainPiece>& pieces)
+void appendPlainDate(TextBuffer& text, int year, int month, int day, const std::vector<PlainPiece>& pieces)
 {
     // A piece is a literal or a number of at most 4 digits.
-    appendInPlace(text, 4 * static_cast<qsizetype>(pieces.size()), [&](char16_t* out) {
+    text.appendInPlace(4 * static_cast<qsizetype>(pieces.size()), [&](char16_t* out) {
         for (const PlainPiece& piece : pieces) {
             if (!piece.part)
                 *out++ = piece.literal;
@@ -771,12 +771,12 @@ QString shortDateFormat(const QLocale& locale)
 
 QString dateText(QDate date, const QLocale& locale)
 {
-    QString text;
+    TextBuffer text;
     appendDateText(text, date, locale);
-    return text;
+    return text.toString();
 }
 
-void appendDateText(QString& text, QDate date, const QLocale& locale)
+void appendDateText(TextBuffer& text, QDate date, const QLocale& locale)
 {
     if (!date.isValid())
         return;
@@ -872,7 +872,7 @@ QString CStr(const QVariant& value)
     }
 }
 
-void appendCellText(QString& text, const QVariant& value, const QLocale& locale)
+void appendCellText(TextBuffer& text, const QVariant& value, const QLocale& locale)
 {
     // Texts and dates first, without a test for Null: a Null text is empty, and a Null date is
     // invalid and goes on to the test below.

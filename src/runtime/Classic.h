@@ -8,7 +8,8 @@
 
 namespace tavro {
 class Currency;
-}
+class TextBuffer;
+} // namespace tavro
 
 /// \brief The classic conversions of values, numbers, dates and texts, each in one place.
 ///
@@ -87,7 +88,7 @@ QString shortDateFormat(const QLocale& locale = QLocale::system());
 /// same date. An invalid date gives "".
 QString dateText(QDate date, const QLocale& locale = QLocale::system());
 /// Appends dateText(date) to \a text, for lists of thousands of dates: no string of its own.
-void appendDateText(QString& text, QDate date, const QLocale& locale = QLocale::system());
+void appendDateText(TextBuffer& text, QDate date, const QLocale& locale = QLocale::system());
 
 /// True for valid dates and for texts that read as one: three numbers in the locale's
 /// order (a leading number of three or four digits is the year, and day and month swap
@@ -111,7 +112,7 @@ QDate CDate(const QVariant& value, const QLocale& locale = QLocale::system());
 QString CStr(const QVariant& value);
 /// Appends CStr(value) to \a text, dates in \a locale's format, and nothing for Null (an empty
 /// cell of a list); raises as CStr does for a value without a text, leaving \a text as it was.
-void appendCellText(QString& text, const QVariant& value, const QLocale& locale = QLocale::system());
+void appendCellText(TextBuffer& text, const QVariant& value, const QLocale& locale = QLocale::system());
 
 /// Removes leading and trailing blanks (U+0020 only, as classically: tabs stay).
 QString Trim(const QString& text);

@@ -1,10 +1,10 @@
 #include "runtime/CurrencyFormat.h"
 
-#include "runtime/AppendInPlace.h"
 #include "runtime/Classic.h"
 #include "runtime/ClassicError.h"
 #include "runtime/ClassicLocaleCache.h"
 #include "runtime/NumberText.h"
+#include "runtime/TextBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -121,13 +121,14 @@ const CurrencyPattern& cachedPatternOf(const QLocale& locale)
 }
 
 // Appends \a width digits of \a value (zero-padded) in the locale's script (most: ASCII).
-void appendLocalDigits(QString& text, quint64 value, int width, const QString& zero)
+void appendLocalDigits(TextBuffer& text, quint64 value, int width, const QString& zero)
 {
     char ascii[24];
     for (int i = width - 1; i >= 0; --i, value /= 10)
         ascii[i] = static_cast<char>('0' + value % 10);
     if (zero == u"0") {
-        text += QLatin1String(ascii, width);
+        for (int i = 0; i < width; ++i)
+            text += QLatin1Char(ascii[i]);
         return;
     }
     const char32_t zeroPoint = zero.isEmpty() ? U'0' : zero.toUcs4().value(0, U'0');
@@ -266,12 +267,12 @@ quint64 shownMagnitude(qint64 units, const CurrencyPattern& pattern)
 
 QString formatCurrency(Currency amount, const QLocale& locale)
 {
-    QString text;
+    TextBuffer text;
     appendCurrency(text, amount, locale);
-    return text;
+    return text.toString();
 }
 
-void appendCurrency(QString& text, Currency amount, const QLocale& locale)
+void appendCurrency(TextBuffer& text, Currency amount, const QLocale& locale)
 {
     const CurrencyPattern& pattern = cachedPatternOf(locale);
     const qint64 units = amount.units();
@@ -295,7 +296,7 @@ void appendCurrency(QString& text, Currency amount, const QLocale& locale)
     // ASCII digits (see learnGrouping): the text is written straight onto the end of \a text.
     const qsizetype most = prefix.size() + suffix.size() + pattern.decimalPoint.size() +
                            20 * (1 + pattern.groupSeparator.size()) + kMaxDecimals;
-    appendInPlace(text, most, [&](char16_t* out) {
+    text.appendInPlace(most, [&](char16_t* out) {
         const auto units16 = [](const QString& s) {
             return reinterpret_cast<const char16_t*>(s.constData());
         };

@@ -9,6 +9,8 @@
 
 namespace tavro {
 
+class TextBuffer;
+
 /// \brief Currency amounts as the officer sees them: the locale's currency format.
 ///
 /// formatCurrency writes an amount the way QLocale::toCurrencyString does at the locale's
@@ -28,7 +30,7 @@ namespace tavro {
 /// cut toward zero instead, so that every text written reads back.
 QString formatCurrency(Currency amount, const QLocale& locale = QLocale::system());
 /// Appends formatCurrency(amount) to \a text, for lists of thousands of amounts.
-void appendCurrency(QString& text, Currency amount, const QLocale& locale = QLocale::system());
+void appendCurrency(TextBuffer& text, Currency amount, const QLocale& locale = QLocale::system());
 
 /// The number of decimals the locale's currency format shows (2 for en_US, 0 for ja_JP).
 int currencyDecimals(const QLocale& locale = QLocale::system());

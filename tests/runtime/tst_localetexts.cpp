@@ -3,11 +3,13 @@
 #include "runtime/Classic.h"
 #include "runtime/Currency.h"
 #include "runtime/CurrencyFormat.h"
+#include "runtime/TextBuffer.h"
 
 #include <limits>
 #include <QTest>
 
 using tavro::Currency;
+using tavro::TextBuffer;
 namespace vb = tavro::vb;
 
 namespace {
@@ -57,9 +59,10 @@ private slots:
             const QString text = vb::dateText(date, locale);
             QCOMPARE(text, locale.toString(date, format));
             QCOMPARE(vb::CDate(text, locale), date);
-            QString appended = u"\t"_qs;
+            TextBuffer appended;
+            appended += u'\t';
             vb::appendDateText(appended, date, locale);
-            QCOMPARE(appended, u"\t"_qs + text);
+            QCOMPARE(appended.toString(), u"\t"_qs + text);
         }
     }
 
@@ -114,9 +117,10 @@ private slots:
               qint64(-98765432100000000), qint64(900000000000000000)}) {
             const QString text = tavro::formatCurrency(Currency::fromUnits(units), locale);
             QCOMPARE(text, locale.toCurrencyString(Currency::fromUnits(units).toDouble()));
-            QString appended = u"\t"_qs;
+            TextBuffer appended;
+            appended += u'\t';
             tavro::appendCurrency(appended, Currency::fromUnits(units), locale);
-            QCOMPARE(appended, u"\t"_qs + text);
+            QCOMPARE(appended.toString(), u"\t"_qs + text);
             const auto read = tavro::parseCurrency(text, locale);
             const auto general = readGenerally(text, locale);
             QVERIFY2(read.has_value() && general.has_value(), qPrintable(text));

@@ -3,6 +3,7 @@
 #include "common/DataSet.h"
 #include "common/HostedDocument.h"
 #include "common/VeskRequest.h"
+#include "runtime/TextBuffer.h"
 
 #include <array>
 #include <QPointer>
@@ -165,7 +166,7 @@ private:
     /// Ctrl+V or the context menu is undone to.
     QString m_entryTextSeen;
     /// LoadReceipts' row text, one buffer for every row of a list: AddItem copies the cells out.
-    QString m_receiptRow;
+    TextBuffer m_receiptRow;
 };
 
 } // namespace tavro

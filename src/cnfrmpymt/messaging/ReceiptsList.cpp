@@ -7,9 +7,9 @@
 #include "controls/Label.h"
 #include "controls/SSOleDBGrid.h"
 #include "controls/SSOption.h"
-#include "runtime/AppendInPlace.h"
 #include "runtime/Classic.h"
 #include "runtime/CurrencyFormat.h"
+#include "runtime/TextBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -24,7 +24,7 @@ namespace {
 /// Appends a tab, then "1234:Jane Roe" for an officer identifier, nothing for Null. A whole
 /// number in range, as identifiers arrive, is its own CLng and is written in place with the
 /// tab before it.
-void appendTabAndOfficerCell(QString& row, const QVariant& id, FieldUtility& officers)
+void appendTabAndOfficerCell(TextBuffer& row, const QVariant& id, FieldUtility& officers)
 {
     if (id.isNull()) {
         row += u'\t';
@@ -54,7 +54,7 @@ void appendTabAndOfficerCell(QString& row, const QVariant& id, FieldUtility& off
     for (quint32 rest = magnitude / 10; rest > 0; rest /= 10)
         ++digits;
     // The digits are written last first, after the tab and the sign.
-    appendInPlace(row, digits + 3, [&](char16_t* out) {
+    row.appendInPlace(digits + 3, [&](char16_t* out) {
         *out++ = u'\t';
         if (value < 0)
             *out++ = u'-';
@@ -126,8 +126,8 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         const QChar tab = u'\t';
         const QLocale locale = QLocale::system(); // asked once per row, not once per conversion
         FieldUtility& officers = FieldUtility::instance();
-        QString& row = m_receiptRow;
-        row.truncate(0);
+        TextBuffer& row = m_receiptRow;
+        row.clear();
 
         vb::appendCellText(row, field(0), locale); // empty when Null
         row += tab;
@@ -139,7 +139,7 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
         const qsizetype confirmationStart = row.size();
         vb::appendCellText(row, field(3), locale);
         // Trimmed, as Trim does, it is not empty: blanks alone do not make a confirmed receipt.
-        const QStringView confirmation = QStringView(row).sliced(confirmationStart);
+        const QStringView confirmation = row.view().sliced(confirmationStart);
         if (std::any_of(confirmation.begin(), confirmation.end(), [](QChar c) { return c != u' '; }))
             mblnReceiptsConfirmed = true;
         appendTabAndOfficerCell(row, field(4), officers);
@@ -148,7 +148,7 @@ void TAVRO_CnfrmPymt::LoadReceipts(DataSet& lRsRecordset)
 
         if (mSdgCnfrmPymt->FieldSeparator() != tab) // no new string for every row
             mSdgCnfrmPymt->setFieldSeparator(QString(tab));
-        mSdgCnfrmPymt->AddItem(row);
+        mSdgCnfrmPymt->AddItem(row.rawString()); // the grid copies the cells out
     });
 }
 
