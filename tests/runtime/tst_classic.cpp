@@ -160,6 +160,29 @@ private slots:
             QCOMPARE(vb::CStr(value), expected);
     }
 
+    void textBufferShouldGrowPastItsOwnRoomKeepingEveryPiece()
+    {
+        // Written in place, a piece may need room beyond the buffer's 256 characters (the
+        // buffer moves to the heap mid-text); texts appended, and single characters, too.
+        const QLocale us("en_US");
+        TextBuffer text;
+        QString expected;
+        for (int i = 0; i < 100; ++i) {
+            const QDate day = QDate(2026, 1, 1).addDays(i * 37);
+            vb::appendDateText(text, day, us);
+            text += u'\t';
+            text += QStringLiteral("%1").arg(i);
+            expected += vb::dateText(day, us) + u'\t' + QString::number(i);
+        }
+        QVERIFY(text.size() > 256);
+        QCOMPARE(text.toString(), expected);
+        QCOMPARE(text.rawString(), expected);
+        text.clear();
+        QVERIFY(text.isEmpty());
+        text += u"again";
+        QCOMPARE(text.toString(), u"again"_qs);
+    }
+
     void nullShouldBeAnEmptyCellAndNoDate()
     {
         for (const QVariant& null :
