@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
+#include <utility>
 
 namespace tavro {
 
@@ -225,7 +227,6 @@ int currencyDecimals(const QLocale& locale)
 
 namespace {
 
-/// The magnitude of an amount at the locale's decimals (in units of its smallest decimal).
 // \a value divided by 10^\a digits (0-4), and the remainder. Each case divides by a constant,
 // which compiles to a multiplication; a division by a number known only at run time takes
 // tens of cycles, several times for every amount of a list.
@@ -245,6 +246,7 @@ std::pair<quint64, quint64> splitDigits(quint64 value, int digits)
     }
 }
 
+/// The magnitude of an amount at the locale's decimals (in units of its smallest decimal).
 quint64 shownMagnitude(qint64 units, const CurrencyPattern& pattern)
 {
     // The magnitude as unsigned, so that the minimum does not overflow.
